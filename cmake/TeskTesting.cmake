@@ -1,0 +1,17 @@
+# tesk_add_test(<name> SOURCES <files...> [LIBS <targets...>] [CONCURRENT])
+# Builds one GoogleTest program and registers its cases with CTest. CONCURRENT marks programs that
+# exercise threads; the ThreadSanitizer build compiles and runs only those.
+function(tesk_add_test name)
+  cmake_parse_arguments(ARG "CONCURRENT" "" "SOURCES;LIBS" ${ARGN})
+  if(TESK_SANITIZE STREQUAL "thread" AND NOT ARG_CONCURRENT)
+    return()
+  endif()
+  add_executable(${name} ${ARG_SOURCES})
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gmock GTest::gtest_main)
+  set(labels unit)
+  if(ARG_CONCURRENT)
+    set(labels concurrent)
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST PROPERTIES LABELS "${labels}")
+endfunction()
