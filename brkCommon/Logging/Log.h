@@ -20,7 +20,9 @@
 #include <boost/log/attributes/named_scope.hpp>
 #include <boost/log/core.hpp>
 #include <boost/log/expressions.hpp>
+#include <boost/log/sinks/basic_sink_backend.hpp>
 #include <boost/log/sinks/sync_frontend.hpp>
+#include <boost/log/sinks/unlocked_frontend.hpp>
 #include <boost/log/sinks/text_file_backend.hpp>
 #include <boost/log/sinks/text_ostream_backend.hpp>
 #include <boost/log/sources/global_logger_storage.hpp>
@@ -47,18 +49,28 @@ inline std::ostream& operator<<(std::ostream& os, severity_level level) {
 
 using SeverityLogger = boost::log::sources::severity_logger_mt<Log::severity_level>;
 
-inline SeverityLogger createLogger() {
-    namespace attrs = boost::log::attributes;
-    SeverityLogger lg;
-    lg.add_attribute("TimeStamp", attrs::local_clock());
-    lg.add_attribute("Scope", attrs::named_scope());
-    lg.add_attribute("ThreadID", attrs::current_thread_id());
-    return lg;
+namespace detail {
+
+// Claims a name in the core's global attribute set. The insertion is atomic under the core's
+// lock and visible to every module of the process, so exactly one caller wins per name.
+inline bool claimOnce(const std::string& marker) {
+    auto core = boost::log::core::get();
+    return core->add_global_attribute(marker, boost::log::attributes::constant<bool>(true)).second;
 }
 
-BOOST_LOG_INLINE_GLOBAL_LOGGER_INIT(ups_logger, SeverityLogger) { return createLogger(); }
+// Boost.Log prints to the console while a core has no sink at all; until initLogging installs the real
+// sinks, records are meant to be dropped, so a sink that accepts nothing keeps the default one away.
+struct DiscardAll : boost::log::sinks::basic_sink_backend<boost::log::sinks::concurrent_feeding> {
+    void consume(const boost::log::record_view&) {}
+};
 
-namespace detail {
+inline void installDiscardingSink() {
+    if (claimOnce("TeskLogDiscardSink")) {
+        auto sink = boost::make_shared<boost::log::sinks::unlocked_sink<DiscardAll>>();
+        sink->set_filter([](const boost::log::attribute_value_set&) { return false; });
+        boost::log::core::get()->add_sink(sink);
+    }
+}
 
 // A sink that cannot open or write its file must not throw into the code that logs; the record
 // is dropped and the first such failure is reported on standard error.
@@ -76,13 +88,6 @@ struct DropFailedRecord {
             std::fprintf(stderr, "logging failed, records are dropped: %s\n", what.c_str());
     }
 };
-
-// Claims a name in the core's global attribute set. The insertion is atomic under the core's
-// lock and visible to every module of the process, so exactly one caller wins per name.
-inline bool claimOnce(const std::string& marker) {
-    auto core = boost::log::core::get();
-    return core->add_global_attribute(marker, boost::log::attributes::constant<bool>(true)).second;
-}
 
 // "<time> [severity] [scope] [thread]: message"; the file puts the time in brackets too.
 template <class Frontend>
@@ -105,6 +110,18 @@ inline auto severityAtLeast(Log::severity_level level) {
 }
 
 }  // namespace detail
+
+inline SeverityLogger createLogger() {
+    namespace attrs = boost::log::attributes;
+    detail::installDiscardingSink();
+    SeverityLogger lg;
+    lg.add_attribute("TimeStamp", attrs::local_clock());
+    lg.add_attribute("Scope", attrs::named_scope());
+    lg.add_attribute("ThreadID", attrs::current_thread_id());
+    return lg;
+}
+
+BOOST_LOG_INLINE_GLOBAL_LOGGER_INIT(ups_logger, SeverityLogger) { return createLogger(); }
 
 // Installs the console sink (warning and above, on the standard log stream) once per process and
 // one daily, size-rotated file sink (info and above) per distinct file-name pattern.

@@ -1,0 +1,43 @@
+#include "engine/ProcessingThreadPool.h"
+
+#include <algorithm>
+
+#include "Logging/Log.h"
+
+void CProcessingThreadPool::Start(unsigned n) {
+    n = std::min(n, kSlotCount);
+    for (unsigned i = 0; i < n; ++i) {
+        if (!m_slots[i].IsRunning()) {
+            m_slots[i].ResetStopped();
+            m_slots[i].Start();
+        }
+    }
+    m_threadCount = n;
+}
+
+bool CProcessingThreadPool::PostRoundRobin(std::function<void()> handler) {
+    const unsigned n = m_threadCount;
+    if (n == 0)
+        return false;
+    const unsigned slot = m_nextSlot.fetch_add(1, std::memory_order_relaxed) % n;
+    m_slots[slot].Post(std::move(handler));
+    return true;
+}
+
+void CProcessingThreadPool::Purge() {
+    for (auto& slot : m_slots)
+        slot.ResetStopped();
+}
+
+void CProcessingThreadPool::Terminate() {
+    for (unsigned i = 0; i < kSlotCount; ++i) {
+        m_slots[i].StopLoop();
+        if (!m_slots[i].JoinFor(boost::chrono::milliseconds(kJoinTimeoutMs)))
+            LOG_SEV(warning) << "processing thread " << i << " did not stop within " << kJoinTimeoutMs << " ms";
+    }
+}
+
+unsigned CProcessingThreadPool::RunningCount() const {
+    return static_cast<unsigned>(
+        std::count_if(m_slots.begin(), m_slots.end(), [](const CProcessingThread& t) { return t.IsRunning(); }));
+}

@@ -1,0 +1,32 @@
+// The library's 16 processing slots. Records are spread over the started ones round-robin.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <functional>
+
+#include "engine/ProcessingThread.h"
+
+class CProcessingThreadPool {
+public:
+    static constexpr unsigned kSlotCount = 16;
+    static constexpr unsigned kDefaultThreadCount = 2;
+    static constexpr unsigned kJoinTimeoutMs = 2000;
+
+    // Starts the first min(n, 16) slots that are not running; n becomes the spreading width.
+    void Start(unsigned n);
+    // Queues a handler on the next slot; false when no thread count was set (nothing will run it).
+    bool PostRoundRobin(std::function<void()> handler);
+    // Lets every stopped loop run again; queued handlers are kept.
+    void Purge();
+    // Stops every loop after its current handler and joins each thread for at most 2000 ms.
+    void Terminate();
+
+    unsigned ThreadCount() const { return m_threadCount; }
+    unsigned RunningCount() const;
+
+private:
+    std::array<CProcessingThread, kSlotCount> m_slots;
+    std::atomic<unsigned> m_threadCount{0};
+    std::atomic<unsigned> m_nextSlot{0};
+};

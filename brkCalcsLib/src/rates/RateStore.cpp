@@ -1,0 +1,89 @@
+#include "rates/RateStore.h"
+
+#include <ctime>
+#include <mutex>
+#include <vector>
+
+namespace {
+
+DllDate LocalToday() {
+    const std::time_t now = std::time(nullptr);
+    std::tm fields{};
+    localtime_r(&now, &fields);
+    DllDate today;
+    today.year = static_cast<uint16_t>(fields.tm_year + 1900);
+    today.month = static_cast<uint8_t>(fields.tm_mon + 1);
+    today.day = static_cast<uint8_t>(fields.tm_mday);
+    return today;
+}
+
+template <class Curve>
+void SetPoints(Curve& curve, const std::vector<YieldCurvePoint>& points) {
+    for (const YieldCurvePoint& point : points) {
+        const DllDate date = point.date;
+        curve.SetRate(date, point.dRate);
+        curve.SetSecondRate(date, point.dRate2);
+    }
+}
+
+}  // namespace
+
+CRateStore& CRateStore::Instance() {
+    static CRateStore store;
+    return store;
+}
+
+CRateStore::CRateStore() : m_default(LocalToday()) {}
+
+int CRateStore::SetYieldCurve(const char* symbol, const YieldCurvePoint* points, int count) {
+    if (!points || count <= 0)
+        return 0;
+    std::vector<YieldCurvePoint> usable;
+    for (int i = 0; i < count; ++i)
+        if (points[i].date.month >= 1 && points[i].date.month <= 12)
+            usable.push_back(points[i]);
+    if (usable.empty())
+        return 0;
+
+    if (!symbol) {
+        CDefaultRateCurve curve(usable.front().date);
+        SetPoints(curve, usable);
+        curve.FillRateGaps();
+        std::unique_lock<std::shared_mutex> lock(m_lock);
+        m_default = curve;
+    } else {
+        auto curve = std::make_shared<CNamedRateCurve>();
+        SetPoints(*curve, usable);
+        std::unique_lock<std::shared_mutex> lock(m_lock);
+        m_named[symbol] = std::move(curve);
+    }
+    return static_cast<int>(usable.size());
+}
+
+std::shared_ptr<const CNamedRateCurve> CRateStore::FindCurve(const char* symbol) const {
+    if (!symbol)
+        return nullptr;
+    std::shared_lock<std::shared_mutex> lock(m_lock);
+    const auto found = m_named.find(symbol);
+    return found == m_named.end() ? nullptr : found->second;
+}
+
+double CRateStore::GetCurveRate(const char* symbol, const DllDate& date) const {
+    const auto curve = FindCurve(symbol);
+    return curve ? curve->Rate(date) : GetRateSlot(date);
+}
+
+double CRateStore::GetCurveSecondRate(const char* symbol, const DllDate& date) const {
+    const auto curve = FindCurve(symbol);
+    return curve ? curve->SecondRate(date) : GetSecondRateSlot(date);
+}
+
+double CRateStore::GetRateSlot(const DllDate& date) const {
+    std::shared_lock<std::shared_mutex> lock(m_lock);
+    return m_default.Rate(date);
+}
+
+double CRateStore::GetSecondRateSlot(const DllDate& date) const {
+    std::shared_lock<std::shared_mutex> lock(m_lock);
+    return m_default.SecondRate(date);
+}

@@ -1,0 +1,148 @@
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "ReferenceFormulas.h"
+#include "pricing/CrrDividendTrees.h"
+#include "pricing/CrrTrees.h"
+
+using namespace Pricing;
+
+namespace {
+const std::vector<double> kNone;
+constexpr double kHullT = 5.0 / 12.0;  // Hull's American put: S = X = 50, r 10 %, sigma 40 %, 5 months
+}  // namespace
+
+TEST(CrrTrees, HullAmericanPut) {
+    EXPECT_NEAR(CrrPutTree(5, 0.10, 50, 50, 0.40, kHullT), 4.4885, 5e-5);
+    EXPECT_NEAR(CrrPutTree(100, 0.10, 50, 50, 0.40, kHullT), 4.2781, 5e-5);
+    // The yield tree with q = 0 is the same lattice.
+    EXPECT_NEAR(CrrYieldPutTree(100, kHullT, 50, 50, 0.10, 0.0, 0.40), 4.2781, 5e-5);
+    EXPECT_NEAR(CrrYieldTree('p', 100, 50, 50, kHullT, 0.10, 0.10, 0.40), 4.2781, 5e-5);
+}
+
+TEST(CrrTrees, CallWithoutDividendsConvergesToBlackScholes) {
+    // Early exercise of a call never pays without dividends (r >= 0).
+    EXPECT_NEAR(CrrCallTree(1000, 0.05, 100, 95, 0.3, 1.0),
+                PricingReference::BlackScholes(true, 100, 95, 1.0, 0.05, 0.05, 0.3), 0.01);
+}
+
+TEST(CrrTrees, YieldTreesKeepPutCallSymmetry) {
+    // McDonald-Schroder: C(S, X, r, q) = P(X, S, q, r), node for node on the same lattice.
+    EXPECT_NEAR(CrrYieldCallTree(100, 0.75, 42, 40, 0.04, 0.08, 0.35),
+                CrrYieldPutTree(100, 0.75, 40, 42, 0.08, 0.04, 0.35), 1e-12);
+    EXPECT_EQ(CrrYieldTree('c', 100, 42, 40, 0.75, 0.04, -0.04, 0.35),
+              CrrYieldCallTree(100, 0.75, 42, 40, 0.04, 0.08, 0.35));
+    EXPECT_EQ(CrrYieldTree('x', 100, 42, 40, 0.75, 0.04, -0.04, 0.35), 0.0);
+}
+
+TEST(CrrTrees, DegenerateTreesAreWorthThePayoff) {
+    EXPECT_EQ(CrrPutTree(0, 0.1, 45, 50, 0.4, 1), 5.0);
+    EXPECT_EQ(CrrPutTree(-3, 0.1, 45, 50, 0.4, 1), 5.0);
+    EXPECT_EQ(CrrCallTree(100, 0.1, 55, 50, 0.4, 0), 5.0);
+    EXPECT_EQ(CrrYieldCallTree(100, -1, 55, 50, 0.1, 0.02, 0.4), 5.0);
+    EXPECT_EQ(CrrYieldPutTree(0, 1, 55, 50, 0.1, 0.02, 0.4), 0.0);
+    // Stock prices never go below 0.
+    EXPECT_EQ(CrrPutTree(50, 0.1, -5, 50, 0.4, 1), 50.0);
+    EXPECT_EQ(CrrCallTree(50, 0.1, -5, 50, 0.4, 1), 0.0);
+    // No volatility: the yield lattice has no probability; exercising now is what is left.
+    EXPECT_EQ(CrrYieldCallTree(100, 1, 50, 40, 0.05, 0.0, 0.0), 10.0);
+}
+
+TEST(CrrTrees, StepsAreBounded) {
+    EXPECT_EQ(CrrPutTree(kMaxTreeSteps + 5000, 0.1, 50, 50, 0.4, kHullT),
+              CrrPutTree(kMaxTreeSteps, 0.1, 50, 50, 0.4, kHullT));
+    EXPECT_EQ(CrrYieldCallTree(std::numeric_limits<int>::max(), 1, 50, 50, 0.05, 0.08, 0.3),
+              CrrYieldCallTree(kMaxTreeSteps, 1, 50, 50, 0.05, 0.08, 0.3));
+}
+
+TEST(CrrTrees, NodePricesDoNotOverflow) {
+    // 2000 steps at sigma 3 over 10 years reach S e^424; as d^n u^2j the top node overflowed.
+    EXPECT_NEAR(CrrCallTree(2000, 0.05, 100, 100, 3.0, 10),
+                PricingReference::BlackScholes(true, 100, 100, 10, 0.05, 0.05, 3.0), 0.01);
+    // Beyond the range of a double the price is 0, never infinite.
+    EXPECT_EQ(CrrCallTree(2000, 0.05, 100, 100, 40.0, 10), 0.0);
+    EXPECT_EQ(CrrPutTree(100, NAN, 100, 100, 0.3, 1), 0.0);
+}
+
+TEST(CrrDividendTrees, WithoutDividendsAreThePlainTrees) {
+    EXPECT_EQ(CrrDividendPutTree(50, 50, 0.1, 0.4, kHullT, 100, kNone, kNone),
+              CrrPutTree(100, 0.1, 50, 50, 0.4, kHullT));
+    EXPECT_EQ(CrrDividendTree(kNone, kNone, 'c', 100, 55, 50, 1, 0.05, 0.3), CrrCallTree(100, 0.05, 55, 50, 0.3, 1));
+    // A call does not care about a dividend paid at or after expiry.
+    EXPECT_EQ(CrrDividendCallTree(55, 50, 0.05, 0.3, 1, 100, {1.0}, {3.0}), CrrCallTree(100, 0.05, 55, 50, 0.3, 1));
+    // Below 0.01 volatility the intrinsic value.
+    EXPECT_EQ(CrrDividendPutTree(45, 50, 0.05, 0.005, 1, 100, {0.5}, {1.0}), 5.0);
+}
+
+TEST(CrrDividendTrees, DividendsMoveCallsDownAndPutsUp) {
+    const std::vector<double> times{0.25, 0.75}, amounts{1.0, 1.0};
+    EXPECT_LT(CrrDividendCallTree(50, 50, 0.05, 0.3, 1, 100, times, amounts), CrrCallTree(100, 0.05, 50, 50, 0.3, 1));
+    EXPECT_GT(CrrDividendPutTree(50, 50, 0.05, 0.3, 1, 100, times, amounts), CrrPutTree(100, 0.05, 50, 50, 0.3, 1));
+}
+
+TEST(CrrDividendTrees, DividendNowComparesExerciseWithTheTreeAfterIt) {
+    // Paid at the valuation time (or at a negative time): max(exercise now, tree from S - D).
+    const double expected = std::max(50.0 - 48.0, CrrPutTree(100, 0.05, 48 - 3, 50, 0.3, 1));
+    EXPECT_EQ(CrrDividendPutTree(48, 50, 0.05, 0.3, 1, 100, {0.0}, {3.0}), expected);
+    EXPECT_EQ(CrrDividendPutTree(48, 50, 0.05, 0.3, 1, 100, {-0.2}, {3.0}), expected);
+}
+
+TEST(CrrDividendTrees, ScheduleIsNormalised) {
+    const double sorted = CrrDividendPutTree(50, 50, 0.05, 0.3, 1, 100, {0.2, 0.6}, {1.0, 2.0});
+    EXPECT_EQ(CrrDividendPutTree(50, 50, 0.05, 0.3, 1, 100, {0.6, 0.2}, {2.0, 1.0}), sorted);
+    // Vectors of unequal length are read up to the shorter one.
+    EXPECT_EQ(CrrDividendPutTree(50, 50, 0.05, 0.3, 1, 100, {0.2, 0.6, 0.8}, {1.0, 2.0}), sorted);
+    EXPECT_EQ(CrrDividendPutTree(50, 50, 0.05, 0.3, 1, 100, {0.2, 0.6}, {1.0, 2.0, 7.0}), sorted);
+    EXPECT_EQ(CrrDividendPutTree(50, 50, 0.05, 0.3, 1, 100, {0.2, NAN}, {1.0, 2.0}), 0.0);
+}
+
+TEST(CrrDividendTrees, StockNeverGoesBelowZero) {
+    // A dividend above every node price at its ex-date (step 50 of 100) leaves the stock at 0: the put
+    // is then worth X, and the call is a call on the 50 steps before the dividend.
+    const double put = CrrDividendPutTree(50, 50, 0.05, 0.3, 1, 100, {0.5}, {1000.0});
+    EXPECT_NEAR(put, 50 * std::exp(-0.05 * 0.5), 1e-9);
+    EXPECT_NEAR(CrrDividendCallTree(50, 40, 0.05, 0.3, 1, 100, {0.5}, {1000.0}),
+                CrrCallTree(50, 0.05, 50, 40, 0.3, 0.5), 1e-12);
+}
+
+TEST(CrrDividendTrees, DegenerateAndInvalidInputs) {
+    EXPECT_EQ(CrrDividendPutTree(45, 50, 0.05, 0.3, 1, 0, {0.5}, {1.0}), 5.0);
+    EXPECT_EQ(CrrDividendCallTree(55, 50, 0.05, 0.3, 0, 100, {0.5}, {1.0}), 5.0);
+    EXPECT_EQ(CrrDividendTree({1.0}, {0.5}, 'p', 100, 0, 50, 1, 0.05, 0.3), 0.0);
+    EXPECT_EQ(CrrDividendTree({1.0}, {0.5}, 'p', 100, 50, 0, 1, 0.05, 0.3), 0.0);
+    EXPECT_EQ(CrrDividendTree({1.0}, {0.5}, 'x', 100, 50, 50, 1, 0.05, 0.3), 0.0);
+    EXPECT_EQ(CrrDividendTree({1.0}, {0.5}, 'c', 100, 50, 50, NAN, 0.05, 0.3), 0.0);
+}
+
+TEST(CrrDividendTrees, WorkIsBounded) {
+    const std::vector<double> two{0.25, 0.5}, twoAmounts{1.0, 1.0};
+    // The solver's 100 steps with up to two dividends are never cut.
+    EXPECT_EQ(BoundedDividendTreeSteps(100, 1, two, twoAmounts), 100);
+    EXPECT_EQ(BoundedDividendTreeSteps(5000, 1, kNone, kNone), kMaxTreeSteps);
+    // Two dividends grow like steps^4: 2000 steps would take minutes.
+    const int bounded = BoundedDividendTreeSteps(2000, 1, two, twoAmounts);
+    EXPECT_LT(bounded, 1000);
+    EXPECT_GT(bounded, 100);
+    EXPECT_EQ(CrrDividendPutTree(50, 50, 0.05, 0.3, 1, 2000, two, twoAmounts),
+              CrrDividendPutTree(50, 50, 0.05, 0.3, 1, bounded, two, twoAmounts));
+    // Twelve monthly dividends grow like steps^14.
+    std::vector<double> monthly, monthlyAmounts;
+    for (int i = 1; i <= 12; ++i) {
+        monthly.push_back(i / 13.0);
+        monthlyAmounts.push_back(0.2);
+    }
+    EXPECT_LT(BoundedDividendTreeSteps(100, 1, monthly, monthlyAmounts), 100);
+    // Dividends on the first step of their sub-tree are walked, not recursed: a long schedule of them
+    // neither exhausts the stack nor the budget.
+    std::vector<double> crowded, crowdedAmounts;
+    for (int i = 0; i < 100000; ++i) {
+        crowded.push_back(i * 1e-7);
+        crowdedAmounts.push_back(1e-5);
+    }
+    const double put = CrrDividendPutTree(50, 50, 0.05, 0.3, 1, 100, crowded, crowdedAmounts);
+    EXPECT_GT(put, CrrDividendPutTree(50, 50, 0.05, 0.3, 1, 100, {0.0}, {0.5}));
+    EXPECT_LT(put, CrrDividendPutTree(50, 50, 0.05, 0.3, 1, 100, {0.0}, {1.5}));
+}
