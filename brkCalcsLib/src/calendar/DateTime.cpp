@@ -7,7 +7,8 @@
 
 namespace {
 
-auto DateFields(const DllDate& d) { return std::make_tuple(d.year, d.month, d.day); }
+// Copies: the fields of a packed record cannot be bound to references.
+auto DateFields(const DllDate& d) { return std::make_tuple(int{d.year}, int{d.month}, int{d.day}); }
 
 }  // namespace
 

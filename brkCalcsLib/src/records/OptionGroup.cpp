@@ -1,0 +1,149 @@
+#include "records/OptionGroup.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "pricing/PricingModel.h"
+#include "records/OptionRecord.h"
+#include "records/UnderlyingRecord.h"
+
+using Pricing::EPS;
+
+namespace {
+
+constexpr double kNoCandidate = 1e5;
+constexpr double kDividendTotalForShift = 0.08;
+constexpr double kShortTermForShift = 0.20833333333333334;  // 2.5 months
+
+// ln(ratio) / T when that is a number, else none.
+bool FiniteCarry(double ratio, double T, double& carry) {
+    if (!(ratio > 0.0))
+        return false;
+    const double value = std::log(ratio) / T;
+    if (!std::isfinite(value))
+        return false;
+    carry = value;
+    return true;
+}
+
+}  // namespace
+
+COptionGroup::COptionGroup(CBaseUnderlyingRecord* owner, int index, CBaseOptionRecord* firstOption)
+    : m_pOwner(owner), m_index(index), m_pFirstOption(firstOption) {}
+
+DllDateTime COptionGroup::ExpirationStamp() const {
+    return ::ExpirationStamp(m_settlement, m_pFirstOption ? m_pFirstOption->Expiry() : DllDate{});
+}
+
+SGroupCarry COptionGroup::Carry() const {
+    std::lock_guard<std::mutex> lock(m_carryMutex);
+    return m_carry;
+}
+
+void COptionGroup::UpdateAtmOption(const DllDateTime& tape) {
+    CBaseOptionRecord* atm = FindAtmOption(tape);
+    SGroupCarry current = Carry();
+    SGroupCarry updated = atm ? UpdateGroupCarry(*atm, current, tape) : current;
+    updated.atmOption = atm;
+    std::lock_guard<std::mutex> lock(m_carryMutex);
+    m_carry = updated;
+}
+
+CBaseOptionRecord* COptionGroup::FindAtmOption(const DllDateTime& tape) const {
+    CBaseOptionRecord* candidate = nullptr;
+    double bound = kNoCandidate;
+    for (CBaseOptionRecord* option = m_pFirstOption; option; option = option->m_pNext) {
+        const CBaseOptionRecord* pair = option->m_pPair;
+        if (option->DeliveryMode() != 0 || !pair)
+            continue;
+        const double ask = option->Ask(), pairAsk = pair->Ask();
+        if (option->Strike() <= EPS || ask <= EPS || pairAsk <= EPS)
+            continue;
+        const double distance = std::fabs((ask + option->Bid()) * 0.5 - (pairAsk + pair->Bid()) * 0.5);
+        if (distance < bound) {
+            bound = distance;
+            candidate = option;
+        }
+    }
+    // Close to a large dividend the in-the-money side is distorted: move up while the next
+    // strike's pair still quotes well. Each step moves along the list, so the walk ends.
+    const double dividendTotal = DividendTotal();
+    while (candidate && candidate->UnderlyingValue() > candidate->Strike() && dividendTotal > kDividendTotalForShift &&
+           candidate->CalcWeightedTimeToExpiration(tape) < kShortTermForShift) {
+        CBaseOptionRecord* next = candidate->m_pNext;
+        if (!next || !next->IsPairQuoteUsable(candidate->UnderlyingValue(), tape))
+            break;
+        candidate = next;
+    }
+    return candidate;
+}
+
+SGroupCarry COptionGroup::UpdateGroupCarry(CBaseOptionRecord& atm, SGroupCarry carry, const DllDateTime& tape) const {
+    const double T = atm.CalcWeightedTimeToExpiration(tape);
+    if (T < EPS)
+        return carry;
+    if (m_pOwner->UsesUserRates()) {
+        carry.carry = atm.GetSecondRate();
+        return carry;
+    }
+    const double r = atm.GetActiveInterestRate();
+    double S = atm.UnderlyingValue();
+    if (atm.DeliveryMode() == 1) {
+        S = m_pOwner->DeliveryValue(atm.Root());
+        if (S < EPS) {
+            carry.carry = r;
+            return carry;
+        }
+    }
+
+    const double firstAmount = FirstScheduledAmount();
+    if (atm.SelectPricingModel('c', 0.0, r) == Pricing::RGW && firstAmount >= 0.01) {
+        const double tau = std::max(T - FirstScheduledTime(), 0.0);
+        FiniteCarry((S * std::exp(r * T) - firstAmount * std::exp(r * tau)) / S, T, carry.carry);
+        return carry;
+    }
+
+    if (atm.Bid() >= 0.009999 && S > EPS && atm.IsPairQuoteUsable(S, tape)) {
+        const CBaseOptionRecord& call = atm.IsPut() && atm.m_pPair ? *atm.m_pPair : atm;
+        carry.parityValue = CBaseOptionRecord::CalcParityImpliedUnderlying(call, tape, carry.forward, carry.carryTerm);
+        FiniteCarry(carry.forward / S, T, carry.carry);
+        carry.forwardMinusS = carry.forward - S;
+        carry.atmStrike = atm.Strike();
+        carry.atmBid = atm.Bid();
+        carry.atmAsk = atm.Ask();
+    } else {
+        carry.parityValue = 0.0;
+    }
+    return carry;
+}
+
+void COptionGroup::SetDividends(SGroupDividends dividends) {
+    std::unique_lock<std::shared_mutex> lock(m_groupLock);
+    m_dividends = std::move(dividends);
+}
+
+void COptionGroup::CopyDividendSchedule(std::vector<double>& amounts, std::vector<double>& times) const {
+    std::shared_lock<std::shared_mutex> lock(m_groupLock);
+    amounts = m_dividends.m_divToExpiryAmounts;
+    times = m_dividends.m_divToExpiryTimes;
+}
+
+int COptionGroup::DividendCount() const {
+    std::shared_lock<std::shared_mutex> lock(m_groupLock);
+    return m_dividends.m_divCount;
+}
+
+double COptionGroup::FirstScheduledAmount() const {
+    std::shared_lock<std::shared_mutex> lock(m_groupLock);
+    return m_dividends.m_divToExpiryAmounts.empty() ? 0.0 : m_dividends.m_divToExpiryAmounts.front();
+}
+
+double COptionGroup::FirstScheduledTime() const {
+    std::shared_lock<std::shared_mutex> lock(m_groupLock);
+    return m_dividends.m_divToExpiryTimes.empty() ? 0.0 : m_dividends.m_divToExpiryTimes.front();
+}
+
+double COptionGroup::DividendTotal() const {
+    std::shared_lock<std::shared_mutex> lock(m_groupLock);
+    return m_dividends.m_divTotal;
+}

@@ -1,0 +1,67 @@
+// One expiration and root of an underlying: a strike-ordered list of call/put pairs, the group's
+// settlement time, its dividends, and the carry implied by its at-the-money pair.
+//
+// The list and the settlement change under the underlying's m_lock held exclusively. The
+// dividends are guarded by the group lock, the carry state by its own mutex; both are taken last,
+// after any option's calculation mutex.
+#pragma once
+
+#include <mutex>
+#include <shared_mutex>
+#include <vector>
+
+#include "calendar/ExpirationTime.h"
+#include "calendar/GroupDividends.h"
+
+class CBaseOptionRecord;
+class CBaseUnderlyingRecord;
+
+// What the at-the-money pair says about the group.
+struct SGroupCarry {
+    double parityValue = 0.0;  // parity-implied underlying price; 0 when the pair's quote is not usable
+    double forward = 0.0;      // X + (call mid - put mid)
+    double carryTerm = 0.0;    // X (e^(rT) - 1)
+    double forwardMinusS = 0.0;
+    double atmStrike = 0.0;
+    double atmBid = 0.0;
+    double atmAsk = 0.0;
+    double carry = 0.0;  // the group's implied cost of carry
+    CBaseOptionRecord* atmOption = nullptr;
+};
+
+class COptionGroup {
+public:
+    COptionGroup(CBaseUnderlyingRecord* owner, int index, CBaseOptionRecord* firstOption);
+
+    // Under the underlying's m_lock.
+    CBaseUnderlyingRecord* m_pOwner;
+    int m_index;
+    CBaseOptionRecord* m_pFirstOption;
+    SGroupSettlement m_settlement;
+
+    // The adjusted expiration when set, else the first option's expiry at 16:00.
+    DllDateTime ExpirationStamp() const;
+
+    // Finds the at-the-money pair and derives the carry from it.
+    void UpdateAtmOption(const DllDateTime& tape);
+    SGroupCarry Carry() const;
+
+    void SetDividends(SGroupDividends dividends);
+    // The schedule the calculations use: dividends up to the expiration.
+    void CopyDividendSchedule(std::vector<double>& amounts, std::vector<double>& times) const;
+    int DividendCount() const;
+    double FirstScheduledAmount() const;
+    double FirstScheduledTime() const;
+    double DividendTotal() const;
+
+private:
+    CBaseOptionRecord* FindAtmOption(const DllDateTime& tape) const;
+    // The carry state after updating it from the ATM option; `current` is the state before.
+    SGroupCarry UpdateGroupCarry(CBaseOptionRecord& atm, SGroupCarry current, const DllDateTime& tape) const;
+
+    mutable std::shared_mutex m_groupLock;
+    SGroupDividends m_dividends;
+
+    mutable std::mutex m_carryMutex;
+    SGroupCarry m_carry;
+};

@@ -1,0 +1,99 @@
+// One underlying (stock or index): its quote, its calculation price, its deliverables and its
+// options grouped by expiration and root.
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <shared_mutex>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "brkCalcsLib.h"
+#include "calendar/DateTime.h"
+#include "calendar/ExpirationTime.h"
+#include "rates/Deliverable.h"
+#include "records/Record.h"
+
+class CBaseOptionRecord;
+class COptionGroup;
+
+// The underlying's options: its groups in expiry order and the price they are calculated with.
+struct CUnderlyingOptionData {
+    std::vector<std::shared_ptr<COptionGroup>> m_groups;  // under the underlying's m_lock
+    std::atomic<double> m_calcPrice{0.0};
+};
+
+class CBaseUnderlyingRecord : public IRecord, public IQuoteSource {
+public:
+    CBaseUnderlyingRecord(const std::string& symbol, PFN_DIVI_CALLBACK dividendCallback);
+    ~CBaseUnderlyingRecord() override;
+
+    // Stores the id (sign-extended) and maps it; -1 maps nothing and returns -1.
+    int RegisterForeignId(int32_t id);
+    // Refreshes the expiry groups, runs the montage and publishes kinds 11 and 10.
+    void Process(int a) override;
+
+    // Quote, under the quote lock.
+    SUnderlyingQuote GetUnderlyingQuote() const override;
+    // Stores a changed price and updates the calculation price; false when it moved by 0.001 or less.
+    bool ApplyTrade(double last, bool feedFlag);
+    bool ApplyQuote(double bid, double ask, bool feedFlag);
+
+    // The option data, created on first use.
+    std::shared_ptr<CUnderlyingOptionData> GetOrCreateOptionData();
+    std::shared_ptr<CUnderlyingOptionData> OptionData() const;
+    double CalcPrice() const;
+
+    // Links a new option into its group (creating the group when needed): the group index, or -1.
+    // Fetches the group's dividends afterwards when the option is alone in a new group.
+    int AttachOptionToUnderlying(CBaseOptionRecord* option, const SExpiryKind& kind);
+    // The option with this root, type (0 call, 1 put), expiry and strike, or null.
+    CBaseOptionRecord* FindOptionRecord(const std::string& root, int type, const DllDate& expiry, double strike) const;
+    // Re-fetches the dividends of every group through the dividend callback.
+    void RefreshDividends();
+
+    // The deliverable of an option root, created empty when absent.
+    std::shared_ptr<CDeliverable> GetOrCreateDeliverable(const std::string& root);
+    // The value of the root's deliverable; 0 when there is none.
+    double DeliveryValue(const std::string& root) const;
+
+    // Every option of every group, each followed by its pair, in group and strike order.
+    std::vector<CBaseOptionRecord*> OptionsInOrder() const;
+    // For the host's dump: the underlying line, then per group its head line and option lines.
+    void LogUnderlyingRecord() const;
+
+    const std::string& Symbol() const { return m_symbol; }
+    bool IsIndex() const { return !m_symbol.empty() && m_symbol[0] == '^'; }
+    int InternalId() const { return m_internalId; }
+    void SetInternalId(int id) { m_internalId = id; }
+    bool UsesUserRates() const { return m_bUseUserRates; }
+    void SetUseUserRates(bool use) { m_bUseUserRates = use; }
+    int StockSettings() const { return m_stockSettings; }
+    void SetStockSettings(int value) { m_stockSettings = value; }
+
+private:
+    void UpdateUnderlyingPrice(bool trade);
+    // Refreshes each group's ATM option and carry and runs the montage; the caller holds m_lock shared.
+    void RefreshExpiryGroups(const DllDateTime& tape);
+    void CalcMontage(const DllDateTime& tape);
+    void FetchGroupDividends(const std::shared_ptr<COptionGroup>& group);
+
+    const std::string m_symbol;
+    const PFN_DIVI_CALLBACK m_dividendCallback;
+    int m_internalId = -1;
+
+    mutable std::shared_mutex m_quoteLock;
+    double m_last = 0.0;
+    double m_bid = 0.0;
+    double m_ask = 0.0;
+
+    std::atomic<bool> m_bUseUserRates{false};
+    std::atomic<bool> m_bFeedFlag{false};
+    std::atomic<int> m_stockSettings{0};
+
+    std::shared_ptr<CUnderlyingOptionData> m_pOptionData;  // under m_lock
+
+    mutable std::shared_mutex m_deliveryLock;
+    std::unordered_map<std::string, std::shared_ptr<CDeliverable>> m_deliveries;
+};
