@@ -15,3 +15,17 @@ function(tesk_add_test name)
   endif()
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST PROPERTIES LABELS "${labels}")
 endfunction()
+
+# tesk_test_programs(<test> <NAME> <target> ...): gives a test the path of each program as the compile
+# definition NAME="<path>" and builds the programs first. Nothing happens for a test this build skips.
+function(tesk_test_programs test)
+  if(NOT TARGET ${test})
+    return()
+  endif()
+  set(args ${ARGN})
+  while(args)
+    list(POP_FRONT args name target)
+    target_compile_definitions(${test} PRIVATE ${name}="$<TARGET_FILE:${target}>")
+    add_dependencies(${test} ${target})
+  endwhile()
+endfunction()

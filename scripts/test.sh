@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds and runs every test: a normal build, an AddressSanitizer+UndefinedBehaviorSanitizer build,
-# and a ThreadSanitizer build of the tests that exercise threads.
+# a ThreadSanitizer build of the tests that exercise threads, and a short fuzz run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -25,5 +25,8 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:ha
 
 configure_and_build tsan -DTESK_SANITIZE=thread -DTESK_BUILD_BENCH=OFF
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 run_tests tsan -L concurrent
+
+# A short, bounded fuzz run of the packet parsers (clang, libFuzzer, ASan).
+scripts/fuzz.sh
 
 echo "all tests passed"

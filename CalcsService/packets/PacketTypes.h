@@ -1,0 +1,55 @@
+// Packet type numbers of the calculation protocol: requests, replies, and a few that no handler
+// serves. Their names appear only in log lines.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace Packets {
+
+enum PacketType : std::uint32_t {
+    UNDEFINED_PACKET = 0,
+    CALC_RISK_CHART_DATA = 16,
+    OPTIONS_CALCULATION_RESULT = 32,
+    SET_CALCULATION_SETTINGS = 257,
+    SET_OPTIONS_FOR_CALCULATIONS = 258,
+    OPTIONS_CALCULATED_PRICES = 259,
+    CALC_OPTIONS_THEOS_AND_GREEKS = 260,
+    RESULT_CALC_OPTIONS_THEOS_AND_GREEKS = 261,
+    CALC_INDIVIDUAL_OPTIONS_THEOS_AND_GREEKS = 262,
+    INDIVIDUAL_OPTIONS_CALCULATION_RESULT = 263,
+    SET_UNDERLYING_OPTIONS_EOD = 264,
+    SET_DELIVERY_FORMULA = 265,
+    SET_GLOBAL_CALC_SETTINGS = 272,
+    SET_ADJ_OPTION_CALC_SETTINGS = 273,
+    CALC_INDIVIDUAL_OPTIONS_THEOS_AND_GREEKSv2 = 278,
+    BUILD_OPTION_TREE = 279,
+    CALC_INDIVIDUAL_OPTIONS_THEOS_AND_GREEKSv3 = 280,
+    BUILD_OPTION_TREEv3 = 281,
+    RISK_TABLE_INPUT_DATA = 512,
+    GREEKS_BY_EXPIRATION = 513,
+    RISK_SLIDES = 514,
+    SKEW = 515,
+    GAP_VIEW_INPUT_DATA = 768,
+    GAP_VIEW_RESULT = 769,
+    OPTION_CALCULATOR = 1024,
+    OPTION_CALCULATOR_RESULT = 1025,
+    IMPLIED_VOLATILITY = 1026,
+    IMPLIED_VOLATILITY_RESULT = 1027,
+    GET_LOG_FILE_PATH = 1280,
+    REQUEST_SERVICE_INFO = 1536,
+    SET_AUTOUPDATE_INFO = 1792,
+    RESET_AUTOUPDATE_INFO = 1793,
+    DOWNlOAD_VERSION = 1794,
+    USE_PROXY = 1795,
+    RISK_2D = 1872,
+    ROOT2UNDERLYING_MAP = 1888,
+    RESET_DATA = 2048,
+    DUMP_STOCK = 2049,
+    TEST_PACKET = 9999,
+};
+
+// The name of a type number for log lines; "UNKNOWN" for numbers outside the vocabulary.
+std::string packetTypeName(std::uint32_t type);
+
+}  // namespace Packets

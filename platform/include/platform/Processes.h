@@ -1,0 +1,37 @@
+// Process creation, enumeration and waiting.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// What the started program gets as descriptors 0-2: the caller's, or /dev/null (a service has no console).
+enum class SpawnStdio { Inherit, Null };
+
+// Starts program with the arguments (argv[0] is program itself) in workDir, detached: in a session of
+// its own, not a child of the caller (so no zombie is ever left behind), with descriptors 0-2 only, an
+// empty signal mask and default signal dispositions. Returns 0 once the program runs, with its pid in
+// processId, or the errno of the failing step (ENOENT, 2, for a missing program, as on Windows).
+int SpawnDetached(const std::string& program, const std::vector<std::string>& args, const std::string& workDir,
+                  int& processId, SpawnStdio stdio = SpawnStdio::Inherit);
+
+// The ids of the running processes whose executable file (/proc/<pid>/exe, not the 15-character
+// command name) has this base name, compared case-sensitively. Processes the caller may not inspect are
+// left out.
+std::vector<int> FindProcessesByName(const std::string& exeBaseName);
+
+// The start time of the process in clock ticks since boot: with the pid it names one process even after
+// the pid is reused. 0 when the process does not exist.
+std::uint64_t ProcessStartTime(int processId);
+
+// Whether the process exists and has not terminated (a zombie has). With a start time other than 0 the
+// process must also have started at that time.
+bool IsProcessAlive(int processId, std::uint64_t startTime = 0);
+
+// Waits until the process, which need not be a child, terminates: 0 when it has (or did not exist),
+// ETIMEDOUT when timeoutMs passed first, another errno when it cannot be watched.
+int WaitForProcessExit(int processId, int timeoutMs);
+
+}  // namespace platform

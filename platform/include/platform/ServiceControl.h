@@ -1,0 +1,85 @@
+// The service control manager: a table of installed services in the registry
+// (HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Services\<name>: "ImagePath", "DisplayName",
+// "DependOnService") and one status record per service (<root>/services/<name>.status) that the running
+// service writes itself through the service-module framework. Every reader and writer of a record takes
+// the service's lock file (<root>/services/<name>.lock), so records never tear and a start is never
+// raced by another start.
+//
+// Functions return 0 or an error number: the Windows numbers below for the manager's own refusals, an
+// errno value for a failed system call (ENOENT is 2 on both systems).
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace platform {
+
+constexpr int ERROR_INVALID_NAME = 123;
+constexpr int ERROR_SERVICE_REQUEST_TIMEOUT = 1053;
+constexpr int ERROR_SERVICE_ALREADY_RUNNING = 1056;
+constexpr int ERROR_SERVICE_DOES_NOT_EXIST = 1060;
+constexpr int ERROR_SERVICE_CANNOT_ACCEPT_CTRL = 1061;
+constexpr int ERROR_SERVICE_NOT_ACTIVE = 1062;
+constexpr int ERROR_FAILED_SERVICE_CONTROLLER_CONNECT = 1063;
+constexpr int ERROR_PROCESS_ABORTED = 1067;
+constexpr int ERROR_SERVICE_EXISTS = 1073;
+
+enum ServiceState : unsigned {
+    SERVICE_STOPPED = 1,
+    SERVICE_START_PENDING = 2,
+    SERVICE_STOP_PENDING = 3,
+    SERVICE_RUNNING = 4,
+    SERVICE_CONTINUE_PENDING = 5,
+    SERVICE_PAUSE_PENDING = 6,
+    SERVICE_PAUSED = 7,
+};
+
+struct ServiceStatus {
+    unsigned currentState = SERVICE_STOPPED;
+    unsigned win32ExitCode = 0;
+    unsigned checkPoint = 0;
+    unsigned waitHint = 0;
+    int processId = 0;  // 0 while stopped
+};
+
+// Makes sure the manager's state folder exists and can be written.
+int OpenServiceManager();
+
+// Whether a service of that name (any letter case) is installed.
+bool ServiceExists(const std::string& name);
+
+// Installs a service: binaryPath is its command line (the executable in double quotes, arguments
+// after it). ERROR_SERVICE_EXISTS when one of that name is installed.
+int CreateService(const std::string& name, const std::string& displayName, const std::string& binaryPath,
+                  const std::vector<std::string>& dependencies);
+
+// Removes the service from the table; a running process of it is left alone.
+int DeleteService(const std::string& name);
+
+// The service's status. A record that names a process which has ended without reporting
+// SERVICE_STOPPED is turned into SERVICE_STOPPED with ERROR_PROCESS_ABORTED.
+int QueryServiceStatus(const std::string& name, ServiceStatus& status);
+
+// Starts the service's binary detached (working folder "/", descriptors 0-2 on /dev/null), records it as SERVICE_START_PENDING with
+// its pid and returns; the service reports SERVICE_RUNNING itself. ERROR_SERVICE_ALREADY_RUNNING unless
+// the service is stopped. Dependencies are recorded but not started.
+int StartService(const std::string& name);
+
+// Sends the service's process SIGTERM (the service-module framework turns it into its stop request)
+// and waits until the service acknowledges by leaving SERVICE_RUNNING, at most 30 s
+// (ERROR_SERVICE_REQUEST_TIMEOUT). ERROR_SERVICE_NOT_ACTIVE when stopped, ERROR_SERVICE_CANNOT_ACCEPT_CTRL
+// while start or stop is pending. status receives the last status read.
+int ControlStopService(const std::string& name, ServiceStatus& status);
+
+// The installed services that are not stopped and name this one among their dependencies (direct
+// dependents only).
+int EnumDependentServices(const std::string& name, std::vector<std::string>& activeDependents);
+
+// For the service process: 0 when the manager started this very process as the service, else
+// ERROR_FAILED_SERVICE_CONTROLLER_CONNECT (the program was run some other way).
+int ConnectServiceController(const std::string& name);
+
+// For the service process: records its own status (the pid is filled in; 0 once stopped).
+int SetServiceStatus(const std::string& name, const ServiceStatus& status);
+
+}  // namespace platform

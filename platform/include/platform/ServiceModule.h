@@ -1,0 +1,75 @@
+// The service-module framework: the program entry of a service executable that either handles a
+// registration switch or runs the service, as a service of the service control manager or as a plain
+// process, between the two hooks PreMessageLoop and PostMessageLoop.
+//
+// Switches (after '-' or '/', any letter case; the first match wins, "Service" is looked for last):
+//   RegServer          AppID key without "LocalService"; an installed service is removed
+//   RegServerPerUser   the same under HKEY_CURRENT_USER\Software\Classes
+//   UnregServer        service and AppID key removed
+//   UnregServerPerUser the same under HKEY_CURRENT_USER\Software\Classes
+//   Service            AppID key with "LocalService" = the service name, and the service installed
+//                      (binary path = the executable's full path in double quotes, dependency "RPCSS")
+// Without a switch the program runs: as a service when HKEY_CLASSES_ROOT\AppID\{AppID} has the value
+// "LocalService", else as a plain process. The message loop waits for the stop request, which SIGTERM
+// and SIGINT deliver in both modes; a request that comes before the loop waits is kept, not lost.
+#pragma once
+
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/ServiceControl.h"
+
+namespace platform {
+
+class CServiceModule {
+public:
+    CServiceModule(std::string serviceName, std::string appId);
+    virtual ~CServiceModule();
+    CServiceModule(const CServiceModule&) = delete;
+    CServiceModule& operator=(const CServiceModule&) = delete;
+
+    // Handles a switch and returns its result, or runs the program and returns its exit code
+    // (ERROR_FAILED_SERVICE_CONTROLLER_CONNECT when it is installed as a service but was not started by
+    // the service manager). args are the arguments without the program name.
+    int WinMain(const std::vector<std::string>& args);
+
+    // The stop request: reports SERVICE_STOP_PENDING when running as a service and ends the message loop.
+    void OnStop();
+
+    const std::string& ServiceName() const { return m_strServiceName; }
+    bool IsService() const;
+
+protected:
+    // Runs before the message loop; a result other than 0 skips the loop and PostMessageLoop.
+    virtual int PreMessageLoop();
+    // Runs after the message loop has ended; its result is the program's.
+    virtual int PostMessageLoop();
+
+    // Sets the current state and, when running as a service, reports it to the service manager.
+    void SetServiceStatus(unsigned state);
+
+private:
+    bool ParseCommandLine(const std::vector<std::string>& args, int& result);
+    int RegisterAppId(bool service, bool perUser);
+    int UnregisterAppId(bool perUser);
+    int Install();
+    int Uninstall();
+    int Start();
+    void ServiceMain();
+    int Run();
+    void RunMessageLoop();
+    void ReportStatusLocked(unsigned state);
+    void ShowMessage(const char* text) const;
+
+    const std::string m_strServiceName;
+    const std::string m_strAppId;
+    mutable std::mutex m_mutex;  // guards the members below
+    std::condition_variable m_quitPosted;
+    bool m_bQuit = false;
+    bool m_bService = false;
+    ServiceStatus m_status;
+};
+
+}  // namespace platform

@@ -1,0 +1,214 @@
+#include "platform/Processes.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <dirent.h>
+#include <fcntl.h>
+#include <fstream>
+#include <poll.h>
+#include <sstream>
+#include <sys/syscall.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "ReadLink.h"
+
+namespace platform {
+
+namespace {
+
+// Both ends of the spawn's report pipe are close-on-exec: a successful exec closes it, so the reader
+// sees end-of-file after the pid; a failed one writes its errno first.
+void WriteInt(int fd, int value) {
+    while (::write(fd, &value, sizeof value) < 0 && errno == EINTR) {
+    }
+}
+
+bool ReadInt(int fd, int& value) {
+    std::size_t got = 0;
+    char* bytes = reinterpret_cast<char*>(&value);
+    while (got < sizeof value) {
+        const ssize_t n = ::read(fd, bytes + got, sizeof value - got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        got += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// Closes every descriptor above 2 but keep; only async-signal-safe calls (runs between fork and exec).
+void CloseDescriptorsAbove2Except(int keep, int maxDescriptor) {
+    const bool keepAbove2 = keep > 2;
+    if (keepAbove2 && keep > 3 && ::close_range(3, static_cast<unsigned>(keep - 1), 0) != 0) {
+        for (int fd = 3; fd < keep; ++fd)
+            ::close(fd);
+    }
+    const unsigned first = static_cast<unsigned>(keepAbove2 ? keep + 1 : 3);
+    if (::close_range(first, ~0U, 0) != 0) {
+        for (int fd = static_cast<int>(first); fd < maxDescriptor; ++fd)
+            ::close(fd);
+    }
+}
+
+// Points descriptors 0-2 at /dev/null.
+void NullStdio() {
+    const int null = ::open("/dev/null", O_RDWR);
+    if (null < 0)
+        return;
+    for (int fd = 0; fd <= 2; ++fd)
+        if (fd != null)
+            ::dup2(null, fd);
+    if (null > 2)
+        ::close(null);
+}
+
+[[noreturn]] void ExecGrandchild(int reportFd, const char* program, char* const argv[], const char* workDir,
+                                 int maxDescriptor, SpawnStdio stdio) {
+    struct sigaction defaultAction {};
+    defaultAction.sa_handler = SIG_DFL;
+    for (int signal = 1; signal < NSIG; ++signal)
+        ::sigaction(signal, &defaultAction, nullptr);
+    sigset_t empty;
+    sigemptyset(&empty);
+    ::sigprocmask(SIG_SETMASK, &empty, nullptr);
+    CloseDescriptorsAbove2Except(reportFd, maxDescriptor);
+    if (stdio == SpawnStdio::Null)
+        NullStdio();
+    WriteInt(reportFd, static_cast<int>(::getpid()));
+    if (::chdir(workDir) == 0)
+        ::execv(program, argv);
+    WriteInt(reportFd, errno);
+    ::_exit(127);
+}
+
+bool ReadStatFields(int processId, char& state, std::uint64_t& startTime) {
+    std::ifstream in("/proc/" + std::to_string(processId) + "/stat");
+    std::string line;
+    if (!std::getline(in, line))
+        return false;
+    // The command name in parentheses may hold blanks and parentheses; the fields follow the last ')'.
+    const auto close = line.rfind(')');
+    if (close == std::string::npos)
+        return false;
+    std::istringstream fields(line.substr(close + 1));
+    fields >> state;
+    std::string skipped;
+    for (int field = 4; field < 22 && fields; ++field)  // fields 4..21
+        fields >> skipped;
+    fields >> startTime;
+    return static_cast<bool>(fields);
+}
+
+}  // namespace
+
+int SpawnDetached(const std::string& program, const std::vector<std::string>& args, const std::string& workDir,
+                  int& processId, SpawnStdio stdio) {
+    // Everything the children need is prepared here: after fork only async-signal-safe calls are made.
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const auto& arg : args)
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    struct rlimit limit {};
+    const int maxDescriptor =
+        ::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < 65536 ? static_cast<int>(limit.rlim_cur) : 65536;
+
+    int report[2];
+    if (::pipe2(report, O_CLOEXEC) != 0)
+        return errno;
+    const pid_t child = ::fork();
+    if (child < 0) {
+        const int error = errno;
+        ::close(report[0]);
+        ::close(report[1]);
+        return error;
+    }
+    if (child == 0) {
+        // The intermediate child leaves the caller's session and exits at once; its own child, reparented
+        // to init, runs the program.
+        ::close(report[0]);
+        ::setsid();
+        const pid_t grandchild = ::fork();
+        if (grandchild == 0)
+            ExecGrandchild(report[1], program.c_str(), argv.data(), workDir.c_str(), maxDescriptor, stdio);
+        if (grandchild < 0)
+            WriteInt(report[1], -errno);
+        ::_exit(0);
+    }
+    ::close(report[1]);
+    while (::waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+    }
+    int pid = 0;
+    int error = 0;
+    if (!ReadInt(report[0], pid))
+        error = ECHILD;
+    else if (pid <= 0)
+        error = -pid;
+    else if (ReadInt(report[0], error))
+        pid = 0;
+    ::close(report[0]);
+    if (error)
+        return error;
+    processId = pid;
+    return 0;
+}
+
+std::vector<int> FindProcessesByName(const std::string& exeBaseName) {
+    std::vector<int> found;
+    DIR* proc = ::opendir("/proc");
+    if (!proc)
+        return found;
+    static const std::string deleted = " (deleted)";
+    while (const dirent* entry = ::readdir(proc)) {
+        char* end = nullptr;
+        const long pid = std::strtol(entry->d_name, &end, 10);
+        if (pid <= 0 || *end != '\0')
+            continue;
+        std::string exe;
+        if (!detail::ReadLink(std::string("/proc/") + entry->d_name + "/exe", exe))
+            continue;
+        // A running program whose file was replaced (as an updater does) still counts under its name.
+        if (exe.size() > deleted.size() && exe.compare(exe.size() - deleted.size(), deleted.size(), deleted) == 0)
+            exe.resize(exe.size() - deleted.size());
+        if (exe.substr(exe.rfind('/') + 1) == exeBaseName)
+            found.push_back(static_cast<int>(pid));
+    }
+    ::closedir(proc);
+    return found;
+}
+
+std::uint64_t ProcessStartTime(int processId) {
+    char state = 0;
+    std::uint64_t startTime = 0;
+    return processId > 0 && ReadStatFields(processId, state, startTime) ? startTime : 0;
+}
+
+bool IsProcessAlive(int processId, std::uint64_t startTime) {
+    char state = 0;
+    std::uint64_t actualStart = 0;
+    if (processId <= 0 || !ReadStatFields(processId, state, actualStart))
+        return false;
+    if (state == 'Z' || state == 'X')
+        return false;
+    return startTime == 0 || startTime == actualStart;
+}
+
+int WaitForProcessExit(int processId, int timeoutMs) {
+    // Through syscall: Debian 12's <sys/pidfd.h> declares pidfd_open without C linkage.
+    const int fd = static_cast<int>(::syscall(SYS_pidfd_open, processId, 0));
+    if (fd < 0)
+        return errno == ESRCH ? 0 : errno;
+    pollfd watch{fd, POLLIN, 0};
+    int ready;
+    while ((ready = ::poll(&watch, 1, timeoutMs)) < 0 && errno == EINTR) {
+    }
+    const int error = ready < 0 ? errno : ready == 0 ? ETIMEDOUT : 0;
+    ::close(fd);
+    return error;
+}
+
+}  // namespace platform

@@ -1,0 +1,161 @@
+#include "platform/Registry.h"
+
+#include <cerrno>
+#include <filesystem>
+#include <system_error>
+#include <unistd.h>
+
+#include "platform/AtomicFile.h"
+#include "platform/PlatformRoot.h"
+#include "Text.h"
+
+namespace platform {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* HiveFolder(RegistryHive hive) {
+    switch (hive) {
+    case RegistryHive::ClassesRoot:
+        return "HKEY_CLASSES_ROOT";
+    case RegistryHive::CurrentUser:
+        return "HKEY_CURRENT_USER";
+    case RegistryHive::LocalMachine:
+        break;
+    }
+    return "HKEY_LOCAL_MACHINE";
+}
+
+// Names starting with '.' are refused so that the hidden temporary files of atomic writes are never
+// taken for values.
+bool IsValidName(const std::string& name) {
+    return !name.empty() && name[0] != '.' && name.find_first_of(std::string("/\\\0", 3)) == std::string::npos;
+}
+
+// The entry of dir that matches name ignoring case; name itself when none does, so that a new entry
+// keeps the caller's spelling.
+std::string ResolveEntry(const fs::path& dir, const std::string& name) {
+    std::error_code ec;
+    if (fs::exists(fs::symlink_status(dir / name, ec)))
+        return name;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        std::string entry = it->path().filename().string();
+        if (detail::EqualNoCase(entry, name))
+            return entry;
+    }
+    return name;
+}
+
+int KeyFolder(RegistryHive hive, const std::string& key, fs::path& folder) {
+    folder = fs::path(PlatformRoot()) / "registry" / HiveFolder(hive);
+    std::size_t begin = 0;
+    for (;;) {
+        const std::size_t end = key.find('\\', begin);
+        const std::string part = key.substr(begin, end == std::string::npos ? std::string::npos : end - begin);
+        if (!IsValidName(part))
+            return EINVAL;
+        folder /= ResolveEntry(folder, part);
+        if (end == std::string::npos)
+            return 0;
+        begin = end + 1;
+    }
+}
+
+int ValueFile(RegistryHive hive, const std::string& key, const std::string& name, fs::path& file) {
+    fs::path folder;
+    if (int error = KeyFolder(hive, key, folder))
+        return error;
+    if (!IsValidName(name))
+        return EINVAL;
+    file = folder / ResolveEntry(folder, name);
+    return 0;
+}
+
+}  // namespace
+
+int RegCreateKey(RegistryHive hive, const std::string& key) {
+    fs::path folder;
+    if (int error = KeyFolder(hive, key, folder))
+        return error;
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    return ec.value();
+}
+
+bool RegKeyExists(RegistryHive hive, const std::string& key) {
+    fs::path folder;
+    std::error_code ec;
+    return KeyFolder(hive, key, folder) == 0 && fs::is_directory(folder, ec);
+}
+
+int RegSetStringValue(RegistryHive hive, const std::string& key, const std::string& name, const std::string& data) {
+    if (int error = RegCreateKey(hive, key))
+        return error;
+    fs::path file;
+    if (int error = ValueFile(hive, key, name, file))
+        return error;
+    return WriteFileAtomically(file.string(), data);
+}
+
+int RegQueryStringValue(RegistryHive hive, const std::string& key, const std::string& name, std::string& data) {
+    fs::path file;
+    if (int error = ValueFile(hive, key, name, file))
+        return error;
+    std::error_code ec;
+    if (!fs::is_regular_file(file, ec))
+        return ENOENT;
+    return ReadWholeFile(file.string(), data);
+}
+
+int RegDeleteValue(RegistryHive hive, const std::string& key, const std::string& name) {
+    fs::path file;
+    if (int error = ValueFile(hive, key, name, file))
+        return error;
+    std::error_code ec;
+    if (!fs::is_regular_file(file, ec))
+        return ENOENT;
+    return ::unlink(file.c_str()) == 0 ? 0 : errno;
+}
+
+int RegDeleteKey(RegistryHive hive, const std::string& key) {
+    fs::path folder;
+    if (int error = KeyFolder(hive, key, folder))
+        return error;
+    std::error_code ec;
+    if (!fs::is_directory(folder, ec))
+        return ENOENT;
+    std::vector<fs::path> values;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        if (it->is_directory(ec))
+            return ENOTEMPTY;
+        values.push_back(it->path());
+    }
+    if (ec)
+        return ec.value();
+    for (const auto& value : values)
+        if (::unlink(value.c_str()) != 0 && errno != ENOENT)
+            return errno;
+    return ::rmdir(folder.c_str()) == 0 ? 0 : errno;
+}
+
+int RegEnumSubKeys(RegistryHive hive, const std::string& key, std::vector<std::string>& names) {
+    fs::path folder;
+    if (int error = KeyFolder(hive, key, folder))
+        return error;
+    std::error_code ec;
+    if (!fs::is_directory(folder, ec))
+        return ENOENT;
+    std::vector<std::string> found;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        std::string name = it->path().filename().string();
+        if (IsValidName(name) && it->is_directory(ec))
+            found.push_back(name);
+    }
+    if (ec)
+        return ec.value();
+    names.swap(found);
+    return 0;
+}
+
+}  // namespace platform

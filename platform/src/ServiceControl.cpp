@@ -1,0 +1,324 @@
+#include "platform/ServiceControl.h"
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdint>
+#include <fcntl.h>
+#include <filesystem>
+#include <sstream>
+#include <sys/file.h>
+#include <system_error>
+#include <thread>
+#include <unistd.h>
+
+#include "Text.h"
+#include "platform/AtomicFile.h"
+#include "platform/PlatformRoot.h"
+#include "platform/Processes.h"
+#include "platform/Registry.h"
+
+namespace platform {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* const kServicesKey = "SYSTEM\\CurrentControlSet\\Services";
+const unsigned kStartWaitHintMs = 2000;
+const auto kControlAcknowledgeLimit = std::chrono::seconds(30);
+const auto kControlPollInterval = std::chrono::milliseconds(10);
+
+bool IsValidServiceName(const std::string& name) {
+    return !name.empty() && name[0] != '.' && name.find_first_of(std::string("/\\\0", 3)) == std::string::npos;
+}
+
+std::string ServiceKey(const std::string& name) {
+    return std::string(kServicesKey) + "\\" + name;
+}
+
+fs::path StateFolder() {
+    return fs::path(PlatformRoot()) / "services";
+}
+
+// Record and lock files use the lower-cased name: service names ignore case.
+fs::path StateFile(const std::string& name, const char* extension) {
+    return StateFolder() / (detail::ToLowerAscii(name) + extension);
+}
+
+// Holds the service's lock file for its lifetime; blocks until the lock is free.
+class CServiceLock {
+public:
+    explicit CServiceLock(const std::string& name) {
+        if (int error = OpenServiceManager()) {
+            m_nError = error;
+            return;
+        }
+        m_fd = ::open(StateFile(name, ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        if (m_fd < 0) {
+            m_nError = errno;
+            return;
+        }
+        while (::flock(m_fd, LOCK_EX) != 0) {
+            if (errno != EINTR) {
+                m_nError = errno;
+                break;
+            }
+        }
+    }
+    ~CServiceLock() {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    CServiceLock(const CServiceLock&) = delete;
+    CServiceLock& operator=(const CServiceLock&) = delete;
+
+    int Error() const { return m_nError; }
+
+private:
+    int m_fd = -1;
+    int m_nError = 0;
+};
+
+struct StatusRecord {
+    ServiceStatus status;
+    std::uint64_t startTime = 0;  // with the pid, names the process across pid reuse
+};
+
+StatusRecord ReadRecord(const std::string& name) {
+    StatusRecord record;
+    std::string text;
+    if (ReadWholeFile(StateFile(name, ".status").string(), text) != 0)
+        return record;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        const auto equals = line.find('=');
+        if (equals == std::string::npos)
+            continue;
+        const std::string key = line.substr(0, equals);
+        std::istringstream value(line.substr(equals + 1));
+        if (key == "state")
+            value >> record.status.currentState;
+        else if (key == "exitCode")
+            value >> record.status.win32ExitCode;
+        else if (key == "checkPoint")
+            value >> record.status.checkPoint;
+        else if (key == "waitHint")
+            value >> record.status.waitHint;
+        else if (key == "pid")
+            value >> record.status.processId;
+        else if (key == "startTime")
+            value >> record.startTime;
+    }
+    return record;
+}
+
+int WriteRecord(const std::string& name, const StatusRecord& record) {
+    std::ostringstream text;
+    text << "state=" << record.status.currentState << "\nexitCode=" << record.status.win32ExitCode
+         << "\ncheckPoint=" << record.status.checkPoint << "\nwaitHint=" << record.status.waitHint
+         << "\npid=" << record.status.processId << "\nstartTime=" << record.startTime << "\n";
+    return WriteFileAtomically(StateFile(name, ".status").string(), text.str());
+}
+
+// The record as it stands, with a vanished process turned into a stop; call under the service's lock.
+StatusRecord CurrentRecord(const std::string& name) {
+    StatusRecord record = ReadRecord(name);
+    if (record.status.currentState != SERVICE_STOPPED &&
+        !IsProcessAlive(record.status.processId, record.startTime)) {
+        record = StatusRecord();
+        record.status.win32ExitCode = ERROR_PROCESS_ABORTED;
+        WriteRecord(name, record);
+    }
+    return record;
+}
+
+// Splits a binary path: the quoted or first blank-delimited word is the program, the rest arguments.
+void SplitCommandLine(const std::string& commandLine, std::string& program, std::vector<std::string>& args) {
+    std::size_t rest;
+    if (!commandLine.empty() && commandLine[0] == '"') {
+        const auto close = commandLine.find('"', 1);
+        program = commandLine.substr(1, close == std::string::npos ? std::string::npos : close - 1);
+        rest = close == std::string::npos ? commandLine.size() : close + 1;
+    } else {
+        rest = commandLine.find_first_of(" \t");
+        program = commandLine.substr(0, rest);
+    }
+    std::istringstream words(rest < commandLine.size() ? commandLine.substr(rest) : std::string());
+    for (std::string word; words >> word;)
+        args.push_back(word);
+}
+
+std::vector<std::string> SplitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        if (!line.empty())
+            lines.push_back(line);
+    return lines;
+}
+
+int CheckInstalled(const std::string& name) {
+    if (!IsValidServiceName(name))
+        return ERROR_INVALID_NAME;
+    return ServiceExists(name) ? 0 : ERROR_SERVICE_DOES_NOT_EXIST;
+}
+
+}  // namespace
+
+int OpenServiceManager() {
+    std::error_code ec;
+    fs::create_directories(StateFolder(), ec);
+    if (ec)
+        return ec.value();
+    return ::access(StateFolder().c_str(), W_OK | X_OK) == 0 ? 0 : errno;
+}
+
+bool ServiceExists(const std::string& name) {
+    return IsValidServiceName(name) && RegKeyExists(RegistryHive::LocalMachine, ServiceKey(name));
+}
+
+int CreateService(const std::string& name, const std::string& displayName, const std::string& binaryPath,
+                  const std::vector<std::string>& dependencies) {
+    if (!IsValidServiceName(name))
+        return ERROR_INVALID_NAME;
+    if (ServiceExists(name))
+        return ERROR_SERVICE_EXISTS;
+    std::string dependOn;
+    for (const auto& dependency : dependencies)
+        dependOn += dependency + "\n";
+    const std::string key = ServiceKey(name);
+    int error = RegSetStringValue(RegistryHive::LocalMachine, key, "ImagePath", binaryPath);
+    if (!error)
+        error = RegSetStringValue(RegistryHive::LocalMachine, key, "DisplayName", displayName);
+    if (!error && !dependOn.empty())
+        error = RegSetStringValue(RegistryHive::LocalMachine, key, "DependOnService", dependOn);
+    if (error)
+        RegDeleteKey(RegistryHive::LocalMachine, key);
+    return error;
+}
+
+int DeleteService(const std::string& name) {
+    if (int error = CheckInstalled(name))
+        return error;
+    return RegDeleteKey(RegistryHive::LocalMachine, ServiceKey(name));
+}
+
+int QueryServiceStatus(const std::string& name, ServiceStatus& status) {
+    if (int error = CheckInstalled(name))
+        return error;
+    CServiceLock lock(name);
+    if (lock.Error())
+        return lock.Error();
+    status = CurrentRecord(name).status;
+    return 0;
+}
+
+int StartService(const std::string& name) {
+    if (int error = CheckInstalled(name))
+        return error;
+    std::string commandLine;
+    if (int error = RegQueryStringValue(RegistryHive::LocalMachine, ServiceKey(name), "ImagePath", commandLine))
+        return error;
+    std::string program;
+    std::vector<std::string> args;
+    SplitCommandLine(commandLine, program, args);
+
+    // The lock is held from the state check to the pending record, so the new process (which waits for
+    // the lock in ConnectServiceController) always finds its own record, and two starts never both run.
+    CServiceLock lock(name);
+    if (lock.Error())
+        return lock.Error();
+    if (CurrentRecord(name).status.currentState != SERVICE_STOPPED)
+        return ERROR_SERVICE_ALREADY_RUNNING;
+    int processId = 0;
+    if (int error = SpawnDetached(program, args, "/", processId, SpawnStdio::Null))
+        return error;
+    StatusRecord record;
+    record.status.currentState = SERVICE_START_PENDING;
+    record.status.waitHint = kStartWaitHintMs;
+    record.status.processId = processId;
+    record.startTime = ProcessStartTime(processId);
+    return WriteRecord(name, record);
+}
+
+int ControlStopService(const std::string& name, ServiceStatus& status) {
+    if (int error = CheckInstalled(name))
+        return error;
+    {
+        CServiceLock lock(name);
+        if (lock.Error())
+            return lock.Error();
+        status = CurrentRecord(name).status;
+        switch (status.currentState) {
+        case SERVICE_STOPPED:
+            return ERROR_SERVICE_NOT_ACTIVE;
+        case SERVICE_START_PENDING:
+        case SERVICE_STOP_PENDING:
+            return ERROR_SERVICE_CANNOT_ACCEPT_CTRL;
+        default:
+            break;
+        }
+        if (::kill(status.processId, SIGTERM) != 0)
+            return errno;
+    }
+    const auto deadline = std::chrono::steady_clock::now() + kControlAcknowledgeLimit;
+    while (std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(kControlPollInterval);
+        if (int error = QueryServiceStatus(name, status))
+            return error;
+        if (status.currentState != SERVICE_RUNNING)
+            return 0;
+    }
+    return ERROR_SERVICE_REQUEST_TIMEOUT;
+}
+
+int EnumDependentServices(const std::string& name, std::vector<std::string>& activeDependents) {
+    if (int error = CheckInstalled(name))
+        return error;
+    std::vector<std::string> services;
+    if (int error = RegEnumSubKeys(RegistryHive::LocalMachine, kServicesKey, services))
+        return error;
+    std::vector<std::string> found;
+    for (const auto& service : services) {
+        std::string dependOn;
+        if (RegQueryStringValue(RegistryHive::LocalMachine, ServiceKey(service), "DependOnService", dependOn) != 0)
+            continue;
+        bool depends = false;
+        for (const auto& dependency : SplitLines(dependOn))
+            depends = depends || detail::EqualNoCase(dependency, name);
+        ServiceStatus status;
+        if (depends && QueryServiceStatus(service, status) == 0 && status.currentState != SERVICE_STOPPED)
+            found.push_back(service);
+    }
+    activeDependents.swap(found);
+    return 0;
+}
+
+int ConnectServiceController(const std::string& name) {
+    if (int error = CheckInstalled(name))
+        return error;
+    CServiceLock lock(name);
+    if (lock.Error())
+        return lock.Error();
+    const StatusRecord record = ReadRecord(name);
+    const bool startedByManager =
+        record.status.currentState == SERVICE_START_PENDING && record.status.processId == ::getpid();
+    return startedByManager ? 0 : ERROR_FAILED_SERVICE_CONTROLLER_CONNECT;
+}
+
+int SetServiceStatus(const std::string& name, const ServiceStatus& status) {
+    if (!IsValidServiceName(name))
+        return ERROR_INVALID_NAME;
+    CServiceLock lock(name);
+    if (lock.Error())
+        return lock.Error();
+    StatusRecord record;
+    record.status = status;
+    const bool stopped = status.currentState == SERVICE_STOPPED;
+    record.status.processId = stopped ? 0 : ::getpid();
+    record.startTime = stopped ? 0 : ProcessStartTime(::getpid());
+    return WriteRecord(name, record);
+}
+
+}  // namespace platform

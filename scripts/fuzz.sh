@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang and ASan+UBSan in build/fuzz and runs each one for a short,
+# bounded time (FUZZ_SECONDS, default 20). Exits non-zero when a target finds a crash, a leak, a hang
+# or an allocation above the limit; the input that did it is left in build/fuzz/artifacts.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+
+seconds=${FUZZ_SECONDS:-20}
+cmake -S . -B build/fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DTESK_FUZZ=ON -DTESK_SANITIZE=address \
+  -DTESK_BUILD_BENCH=OFF > /dev/null
+cmake --build build/fuzz --target fuzz_targets -j "$(nproc)"
+
+mkdir -p build/fuzz/artifacts
+status=0
+for target in build/fuzz/bin/*_fuzz; do
+  name=$(basename "$target")
+  corpus=build/fuzz/corpus/$name
+  mkdir -p "$corpus"
+  echo "== fuzz: $name for ${seconds}s"
+  # Inputs stay within libFuzzer's default length, so any allocation of 64 MiB is a fault.
+  if ! ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    "$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=1024 -malloc_limit_mb=64 \
+    -artifact_prefix="build/fuzz/artifacts/$name-" "$corpus"; then
+    echo "fuzz: $name failed" >&2
+    status=1
+  fi
+done
+exit "$status"

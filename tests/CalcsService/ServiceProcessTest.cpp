@@ -1,0 +1,120 @@
+// A service executable (TESK_SERVICE_EXE, with TESK_SERVICE_NAME, TESK_MODULE_CLASS and TESK_APP_ID)
+// run as it is shipped: from a folder of its own, against a platform root of its own.
+#include <csignal>
+#include <sys/wait.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "CalcsService/ServiceTestSupport.h"
+#include "platform/Processes.h"
+#include "platform/Registry.h"
+#include "platform/ServiceControl.h"
+
+namespace {
+
+using namespace platform;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+const std::string kName = TESK_SERVICE_NAME;
+const std::string kModule = TESK_MODULE_CLASS;
+
+class ServiceProcessTest : public ::testing::Test {
+protected:
+    ServiceProcessTest() : m_program(testsupport::copyProgram(TESK_SERVICE_EXE, m_folder.path(), kName)) {}
+
+    // The records of one run from start to clean stop.
+    std::vector<std::string> runMessages(const std::string& args) const {
+        return {"info winmain : " + args,
+                "info current directory: " + m_folder.str(),
+                "info " + kModule + "::PreMessageLoop executed",
+                "info " + kModule + "::PostMessageLoop is executing",
+                "info Wait for main thread has been stopped",
+                "info Main thread has been stopped"};
+    }
+
+    testsupport::ScopedPlatformRoot m_root;
+    testsupport::TempDir m_folder;
+    const std::string m_program;
+};
+
+TEST_F(ServiceProcessTest, ServiceSwitchRegistersAndUnregServerRemoves) {
+    ASSERT_EQ(testsupport::runProgram(m_program, {"-Service"}).exitCode, 0);
+    std::string value;
+    ASSERT_EQ(RegQueryStringValue(RegistryHive::ClassesRoot, std::string("AppID\\") + TESK_APP_ID, "LocalService", value), 0);
+    EXPECT_EQ(value, kName);
+    ASSERT_EQ(RegQueryStringValue(RegistryHive::LocalMachine, "SYSTEM\\CurrentControlSet\\Services\\" + kName,
+                                  "ImagePath", value), 0);
+    EXPECT_EQ(value, "\"" + m_program + "\"");
+
+    ASSERT_EQ(testsupport::runProgram(m_program, {"/unregserver"}).exitCode, 0);
+    EXPECT_FALSE(RegKeyExists(RegistryHive::ClassesRoot, std::string("AppID\\") + TESK_APP_ID));
+    EXPECT_FALSE(ServiceExists(kName));
+    EXPECT_THAT(testsupport::logMessages(m_folder.path()),
+                ElementsAre("info winmain : -Service", "info current directory: " + m_folder.str(),
+                            "info winmain : /unregserver", "info current directory: " + m_folder.str()));
+}
+
+class PlainRunTest : public ServiceProcessTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(PlainRunTest, StopSignalEndsARunCleanly) {
+    testsupport::ChildProgram service(m_program, {"-x", "two words"});
+    ASSERT_TRUE(testsupport::waitForLogMessage(m_folder.path(), "info " + kModule + "::PreMessageLoop executed"));
+    ::kill(service.pid(), GetParam());
+    const int status = service.wait();
+    ASSERT_TRUE(WIFEXITED(status)) << "status " << status;
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(testsupport::logMessages(m_folder.path()), runMessages("-x two words"));
+}
+
+INSTANTIATE_TEST_SUITE_P(SigtermAndCtrlC, PlainRunTest, ::testing::Values(SIGTERM, SIGINT));
+
+TEST_F(ServiceProcessTest, StopArrivingBeforeTheMessageLoopIsNotLost) {
+    testsupport::ChildProgram service(m_program, {});
+    // Right after the first record: signals are blocked by then, and the loop is most likely not ready.
+    ASSERT_TRUE(testsupport::waitUntil([&] { return !testsupport::logMessages(m_folder.path()).empty(); }));
+    ::kill(service.pid(), SIGTERM);
+    const int status = service.wait();
+    ASSERT_TRUE(WIFEXITED(status)) << "status " << status;
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(testsupport::logMessages(m_folder.path()), runMessages(""));
+}
+
+TEST_F(ServiceProcessTest, RunsAndStopsThroughTheServiceManagerTool) {
+    ASSERT_EQ(testsupport::runProgram(m_program, {"-Service"}).exitCode, 0);
+    auto result = testsupport::runProgram(TESKSC, {"start", kName});
+    ASSERT_EQ(result.exitCode, 0) << result.output;
+    EXPECT_THAT(result.output, HasSubstr("STATE              : 4  RUNNING"));
+    const int pid = testsupport::toolPid(result.output);
+    EXPECT_TRUE(IsProcessAlive(pid));
+
+    result = testsupport::runProgram(TESKSC, {"query", kName});
+    EXPECT_THAT(result.output, HasSubstr("STATE              : 4  RUNNING"));
+    EXPECT_EQ(testsupport::toolPid(result.output), pid);
+
+    result = testsupport::runProgram(TESKSC, {"stop", kName});
+    ASSERT_EQ(result.exitCode, 0) << result.output;
+    EXPECT_THAT(result.output, HasSubstr("STATE              : 1  STOPPED"));
+    EXPECT_THAT(result.output, HasSubstr("WIN32_EXIT_CODE    : 0"));
+    EXPECT_EQ(WaitForProcessExit(pid, 5000), 0);
+    result = testsupport::runProgram(TESKSC, {"stop", kName});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_THAT(result.output, HasSubstr("[SC] ControlService FAILED 1062"));
+    auto messages = testsupport::logMessages(m_folder.path());
+    ASSERT_GE(messages.size(), 2u);
+    messages.erase(messages.begin(), messages.begin() + 2);  // the records of "-Service"
+    EXPECT_EQ(messages, runMessages(""));
+
+    // A service process that dies queries as stopped.
+    ASSERT_EQ(testsupport::runProgram(TESKSC, {"start", kName}).exitCode, 0);
+    const int second = testsupport::toolPid(testsupport::runProgram(TESKSC, {"query", kName}).output);
+    ASSERT_GT(second, 0);
+    ::kill(second, SIGKILL);
+    ASSERT_EQ(WaitForProcessExit(second, 5000), 0);
+    result = testsupport::runProgram(TESKSC, {"query", kName});
+    EXPECT_THAT(result.output, HasSubstr("STATE              : 1  STOPPED"));
+    EXPECT_THAT(result.output, HasSubstr("WIN32_EXIT_CODE    : 1067"));
+}
+
+}  // namespace

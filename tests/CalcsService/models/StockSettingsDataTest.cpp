@@ -1,0 +1,160 @@
+#include "models/StockSettingsData.h"
+
+#include <cmath>
+#include <limits>
+
+#include <gtest/gtest.h>
+
+#include "CalcsService/packets/WireWriter.h"
+
+namespace {
+
+using models::StockSettingsData;
+using Packets::Incoming::StockSettingsPacket;
+
+constexpr double DAY = 86400000.0;
+constexpr double NOW = 1.4e12;
+
+StockSettingsPacket request(std::vector<double> expirations, std::vector<double> dividendDates,
+                            std::vector<std::int32_t> kinds = {}) {
+    StockSettingsPacket p;
+    p.time = NOW;
+    p.symbol = "IBM";
+    p.expirations = std::move(expirations);
+    for (std::size_t i = 0; i < p.expirations.size(); ++i) {
+        p.rates1.push_back(0.05f);
+        p.rates2.push_back(0.07f);
+    }
+    kinds.resize(dividendDates.size(), 0);
+    for (std::size_t i = 0; i < dividendDates.size(); ++i)
+        p.dividendAmounts.push_back(1.0f);
+    p.dividendDates = std::move(dividendDates);
+    p.dividendTypes = std::move(kinds);
+    return p;
+}
+
+TEST(StockSettingsData, CashDividendForwardAtTheExpiration) {
+    StockSettingsData s;
+    const double e = NOW + 300 * DAY;
+    const double d = e - 265 * DAY;
+    s.applySettings(request({e}, {d}));
+
+    // 1 × exp(265/365 × 0.05), the rate as the client's f32.
+    EXPECT_NEAR(s.firstCashDividendForward.at(e), 1.0369683, 5e-8);
+    EXPECT_NEAR(s.cashDividendForwardSum.at(e), 1.0369683, 5e-8);
+    EXPECT_EQ(s.firstCashDividendDate.at(e), d);
+    EXPECT_EQ(s.dividendCount.at(e), 1);
+    EXPECT_EQ(s.cashDividendCount.at(e), 1);
+    EXPECT_EQ(s.rate1ByExpiration.at(e), static_cast<double>(0.05f));
+    EXPECT_EQ(s.rate2ByExpiration.at(e), static_cast<double>(0.07f));
+    EXPECT_TRUE(s.isStock);
+}
+
+TEST(StockSettingsData, DividendsCountOnlyStrictlyBetweenNowAndTheExpiration) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    StockSettingsData s;
+    const double e = NOW + 100 * DAY;
+    s.applySettings(request({e}, {NOW, e, nan, NOW - DAY, e + DAY}));
+    EXPECT_EQ(s.dividendCount.at(e), 0);
+    EXPECT_EQ(s.cashDividendCount.at(e), 0);
+    EXPECT_EQ(s.cashDividendForwardSum.at(e), 0.0);
+    EXPECT_EQ(s.firstCashDividendDate.at(e), 0.0);
+}
+
+TEST(StockSettingsData, KindsElevenAndNinetyNineCountButAreNotCash) {
+    StockSettingsData s;
+    const double e = NOW + 100 * DAY;
+    s.applySettings(request({e}, {NOW + DAY, NOW + 2 * DAY, NOW + 3 * DAY}, {11, 99, 42}));
+    EXPECT_EQ(s.dividendCount.at(e), 3);
+    EXPECT_EQ(s.cashDividendCount.at(e), 1);
+    EXPECT_EQ(s.firstCashDividendDate.at(e), NOW + 3 * DAY);
+    EXPECT_NEAR(s.cashDividendForwardSum.at(e), std::exp(97.0 / 365 * 0.05f), 1e-12);
+}
+
+TEST(StockSettingsData, FirstCashDividendIsTheFirstInTheRequestNotTheEarliest) {
+    StockSettingsData s;
+    const double e = NOW + 100 * DAY;
+    const double later = NOW + 50 * DAY;
+    const double earlier = NOW + 10 * DAY;
+    s.applySettings(request({e}, {later, earlier}));
+    EXPECT_EQ(s.firstCashDividendDate.at(e), later);
+    EXPECT_NEAR(s.firstCashDividendForward.at(e), std::exp(50.0 / 365 * 0.05f), 1e-12);
+    EXPECT_NEAR(s.cashDividendForwardSum.at(e), std::exp(50.0 / 365 * 0.05f) + std::exp(90.0 / 365 * 0.05f), 1e-12);
+}
+
+TEST(StockSettingsData, EqualExpirationsShareOneKeyWithTheLaterRates) {
+    StockSettingsData s;
+    StockSettingsPacket p = request({NOW + DAY, NOW + 2 * DAY, NOW + DAY}, {});
+    p.rates1 = {0.01f, 0.02f, 0.03f};
+    s.applySettings(p);
+    EXPECT_EQ(s.expirations.size(), 3u);
+    EXPECT_EQ(s.rate1ByExpiration.size(), 2u);
+    EXPECT_EQ(s.rate1ByExpiration.at(NOW + DAY), static_cast<double>(0.03f));
+    EXPECT_EQ(s.dividendCount.size(), 2u);
+    EXPECT_EQ(s.firstCashDividendForward.size(), 2u);
+}
+
+TEST(StockSettingsData, RequestWithoutExpirationsKeepsTheEarlierMaps) {
+    StockSettingsData s;
+    const double e = NOW + 100 * DAY;
+    s.applySettings(request({e}, {NOW + DAY}));
+    StockSettingsPacket index = request({}, {NOW + 2 * DAY, NOW + 3 * DAY});
+    index.symbol = "^SPX";
+    s.applySettings(index);
+
+    EXPECT_TRUE(s.expirations.empty());
+    EXPECT_TRUE(s.rates1.empty());
+    EXPECT_EQ(s.dividendDates.size(), 2u);
+    EXPECT_FALSE(s.isStock);
+    EXPECT_EQ(s.rate1ByExpiration.size(), 1u);
+    EXPECT_EQ(s.dividendCount.at(e), 1);
+}
+
+TEST(StockSettingsData, TruncatedRequestIsAppliedWithParallelVectors) {
+    wiretest::WireWriter w;
+    w.f64(NOW).str("IBM").u8(1).u32(3).f64(NOW + DAY).f64(NOW + 2 * DAY).f64(NOW + 3 * DAY);
+    w.u32(1).f32(0.01f).f32(0.02f).f32(0.03f).f32(0.04f).f32(0.05f);
+    Packets::RequestStream in(w.data());
+    StockSettingsPacket p;
+    Packets::Incoming::parseStockSettingsPacket(in, p);
+
+    StockSettingsData s;
+    s.applySettings(std::move(p));
+    EXPECT_EQ(s.expirations, std::vector<double>({NOW + DAY, NOW + 2 * DAY}));
+    EXPECT_EQ(s.rates1, std::vector<float>({0.01f, 0.03f}));
+    EXPECT_EQ(s.rates2, std::vector<float>({0.02f, 0.04f}));
+    EXPECT_TRUE(s.useUserInputs);
+    EXPECT_EQ(s.ratesSource, 1u);
+    EXPECT_EQ(s.rate2ByExpiration.size(), 2u);
+    EXPECT_EQ(s.rate2ByExpiration.at(NOW + 2 * DAY), static_cast<double>(0.04f));
+}
+
+TEST(StockSettingsData, NaNExpirationWrittenDirectlyIsOrderedLast) {
+    StockSettingsData s;
+    s.expirations = {std::numeric_limits<double>::quiet_NaN(), NOW + DAY, std::numeric_limits<double>::quiet_NaN()};
+    s.rates1 = {0.01f, 0.02f, 0.03f};
+    s.rates2 = s.rates1;
+    s.updateDividendForwards(NOW);
+    ASSERT_EQ(s.rate1ByExpiration.size(), 2u);
+    EXPECT_EQ(s.rate1ByExpiration.begin()->first, NOW + DAY);
+    EXPECT_TRUE(std::isnan(s.rate1ByExpiration.rbegin()->first));
+    EXPECT_EQ(s.rate1ByExpiration.rbegin()->second, static_cast<double>(0.03f));
+}
+
+TEST(StockSettingsData, DeliveryFormulasAreReplacedPerFormulaAndCopiesShareTheLock) {
+    StockSettingsData s;
+    s.setDeliveryValue("F1", 100);
+    s.setDeliveryValue("F1", 150);
+    s.setDeliveryValue("F2", 100);
+    s.setDeliveryComponents("F1", {{"XYZ", 100}});
+    s.setDeliveryComponents("F1", {{"ABC", 50}, {"DEF", 25}});
+    EXPECT_EQ(s.deliveryValues, (std::map<std::string, std::uint32_t>{{"F1", 150}, {"F2", 100}}));
+    ASSERT_EQ(s.deliveryComponents.size(), 1u);
+    EXPECT_EQ(s.deliveryComponents.at("F1"), Packets::Incoming::DeliveryComponentList({{"ABC", 50}, {"DEF", 25}}));
+
+    const StockSettingsData copy = s;
+    EXPECT_EQ(copy.settingsMutex, s.settingsMutex);
+    EXPECT_NE(StockSettingsData().settingsMutex, s.settingsMutex);
+}
+
+}  // namespace

@@ -1,0 +1,4 @@
+// Test helper: a tiny shared object for the dynamic-loading tests.
+extern "C" int teskProbeAnswer() {
+    return 42;
+}

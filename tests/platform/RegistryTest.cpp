@@ -1,0 +1,100 @@
+#include "platform/Registry.h"
+
+#include <atomic>
+#include <cerrno>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "platform/PlatformTestSupport.h"
+
+namespace {
+
+using namespace platform;
+namespace fs = boost::filesystem;
+
+class RegistryTest : public ::testing::Test {
+protected:
+    fs::path hivePath(const char* hive) const { return m_root.path() / "registry" / hive; }
+    testsupport::ScopedPlatformRoot m_root;
+};
+
+TEST_F(RegistryTest, KeysAreFoldersAndValuesAreFilesUnderTheRoot) {
+    ASSERT_EQ(RegSetStringValue(RegistryHive::ClassesRoot, "AppID\\{ABC}", "LocalService", "TeskLocalSvc"), 0);
+    const auto file = hivePath("HKEY_CLASSES_ROOT") / "AppID" / "{ABC}" / "LocalService";
+    ASSERT_TRUE(fs::is_regular_file(file));
+    EXPECT_EQ(testsupport::readLines(file), std::vector<std::string>{"TeskLocalSvc"});
+
+    std::string data;
+    ASSERT_EQ(RegQueryStringValue(RegistryHive::ClassesRoot, "AppID\\{ABC}", "LocalService", data), 0);
+    EXPECT_EQ(data, "TeskLocalSvc");
+    ASSERT_EQ(RegSetStringValue(RegistryHive::ClassesRoot, "AppID\\{ABC}", "LocalService", "two\nlines"), 0);
+    ASSERT_EQ(RegQueryStringValue(RegistryHive::ClassesRoot, "AppID\\{ABC}", "LocalService", data), 0);
+    EXPECT_EQ(data, "two\nlines");
+    // Only the value file: the temporary files of the atomic writes are gone.
+    EXPECT_EQ(testsupport::filesIn(file.parent_path()).size(), 1u);
+
+    EXPECT_EQ(RegDeleteValue(RegistryHive::ClassesRoot, "AppID\\{ABC}", "LocalService"), 0);
+    EXPECT_EQ(RegQueryStringValue(RegistryHive::ClassesRoot, "AppID\\{ABC}", "LocalService", data), ENOENT);
+    EXPECT_EQ(RegDeleteValue(RegistryHive::ClassesRoot, "AppID\\{ABC}", "LocalService"), ENOENT);
+    EXPECT_TRUE(RegKeyExists(RegistryHive::ClassesRoot, "AppID\\{ABC}"));
+}
+
+TEST_F(RegistryTest, NamesIgnoreCaseAndKeepTheirFirstSpelling) {
+    ASSERT_EQ(RegSetStringValue(RegistryHive::LocalMachine, "Software\\Uninstall\\TESK", "DisplayName", "x"), 0);
+    std::string data;
+    EXPECT_EQ(RegQueryStringValue(RegistryHive::LocalMachine, "SOFTWARE\\uninstall\\tesk", "displayname", data), 0);
+    EXPECT_EQ(data, "x");
+    ASSERT_EQ(RegSetStringValue(RegistryHive::LocalMachine, "SOFTWARE\\UNINSTALL\\Tesk", "DISPLAYNAME", "y"), 0);
+
+    std::vector<std::string> keys;
+    ASSERT_EQ(RegEnumSubKeys(RegistryHive::LocalMachine, "software", keys), 0);
+    EXPECT_EQ(keys, std::vector<std::string>{"Uninstall"});
+    EXPECT_EQ(testsupport::filesIn(hivePath("HKEY_LOCAL_MACHINE") / "Software" / "Uninstall" / "TESK")[0].filename(),
+              "DisplayName");
+    EXPECT_EQ(RegDeleteKey(RegistryHive::LocalMachine, "software\\uninstall\\tesk"), 0);
+    EXPECT_FALSE(RegKeyExists(RegistryHive::LocalMachine, "Software\\Uninstall\\TESK"));
+}
+
+TEST_F(RegistryTest, KeyWithSubkeysIsNotDeleted) {
+    ASSERT_EQ(RegSetStringValue(RegistryHive::LocalMachine, "A\\B", "v", "1"), 0);
+    ASSERT_EQ(RegSetStringValue(RegistryHive::LocalMachine, "A", "w", "2"), 0);
+    EXPECT_EQ(RegDeleteKey(RegistryHive::LocalMachine, "A"), ENOTEMPTY);
+    std::string data;
+    EXPECT_EQ(RegQueryStringValue(RegistryHive::LocalMachine, "A", "w", data), 0);
+    EXPECT_EQ(RegDeleteKey(RegistryHive::LocalMachine, "A\\B"), 0);
+    EXPECT_EQ(RegDeleteKey(RegistryHive::LocalMachine, "A"), 0);
+    EXPECT_EQ(RegDeleteKey(RegistryHive::LocalMachine, "A"), ENOENT);
+}
+
+TEST_F(RegistryTest, NamesThatCouldLeaveTheKeyAreRefused) {
+    for (const auto& key : std::vector<std::string>{"", "..\\x", "a\\..\\b", "a/b", "a\\\\b", ".hidden", std::string("a\0b", 3)})
+        EXPECT_EQ(RegSetStringValue(RegistryHive::LocalMachine, key, "v", "x"), EINVAL) << key;
+    for (const auto& name : std::vector<std::string>{"", "..", ".tmp", "a/b", "a\\b"})
+        EXPECT_EQ(RegSetStringValue(RegistryHive::LocalMachine, "Key", name, "x"), EINVAL) << name;
+    // Nothing was written anywhere under the root.
+    EXPECT_FALSE(fs::exists(m_root.path() / "x"));
+    EXPECT_FALSE(fs::exists(hivePath("HKEY_LOCAL_MACHINE") / "Key" / "a"));
+}
+
+TEST_F(RegistryTest, ReadersNeverSeeAPartialValue) {
+    const std::string first(64 * 1024, 'a'), second(64 * 1024, 'b');
+    ASSERT_EQ(RegSetStringValue(RegistryHive::LocalMachine, "K", "v", first), 0);
+    std::atomic<bool> done{false};
+    std::thread writer([&] {
+        for (int i = 0; i < 200; ++i)
+            RegSetStringValue(RegistryHive::LocalMachine, "K", "v", i % 2 ? first : second);
+        done = true;
+    });
+    int reads = 0;
+    while (!done) {
+        std::string data;
+        ASSERT_EQ(RegQueryStringValue(RegistryHive::LocalMachine, "K", "v", data), 0);
+        ASSERT_TRUE(data == first || data == second) << "read " << data.size() << " bytes";
+        ++reads;
+    }
+    writer.join();
+    EXPECT_GT(reads, 0);
+}
+
+}  // namespace

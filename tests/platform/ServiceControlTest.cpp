@@ -1,0 +1,129 @@
+#include "platform/ServiceControl.h"
+
+#include <csignal>
+#include <sys/wait.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "platform/PlatformTestSupport.h"
+#include "platform/Processes.h"
+#include "platform/Registry.h"
+
+namespace {
+
+using namespace platform;
+using ::testing::ElementsAre;
+
+// Copies of the test service program in a folder of their own: each copy is a service named after it.
+class ServiceControlTest : public ::testing::Test {
+protected:
+    void TearDown() override {
+        for (const auto& name : m_installed) {
+            ServiceStatus status;
+            if (QueryServiceStatus(name, status) == 0 && status.processId > 0)
+                ::kill(status.processId, SIGKILL);
+        }
+    }
+
+    // Installs a copy through its own "Service" switch.
+    std::string install(const std::string& name) {
+        const std::string copy = testsupport::copyProgram(TESK_TEST_SERVICE, m_programs.path(), name);
+        const auto result = testsupport::runProgram(copy, {"-Service"});
+        EXPECT_EQ(result.exitCode, 0) << result.output;
+        m_installed.push_back(name);
+        return copy;
+    }
+
+    ServiceStatus query(const std::string& name) {
+        ServiceStatus status;
+        EXPECT_EQ(QueryServiceStatus(name, status), 0);
+        return status;
+    }
+
+    bool reaches(const std::string& name, unsigned state) {
+        return testsupport::waitUntil([&] { return query(name).currentState == state; });
+    }
+
+    testsupport::ScopedPlatformRoot m_root;
+    testsupport::TempDir m_programs;
+    std::vector<std::string> m_installed;
+};
+
+TEST_F(ServiceControlTest, UnknownServiceIsNotInstalled) {
+    ServiceStatus status;
+    std::vector<std::string> dependents;
+    EXPECT_EQ(QueryServiceStatus("TeskNoSvc", status), ERROR_SERVICE_DOES_NOT_EXIST);
+    EXPECT_EQ(StartService("TeskNoSvc"), ERROR_SERVICE_DOES_NOT_EXIST);
+    EXPECT_EQ(ControlStopService("TeskNoSvc", status), ERROR_SERVICE_DOES_NOT_EXIST);
+    EXPECT_EQ(EnumDependentServices("TeskNoSvc", dependents), ERROR_SERVICE_DOES_NOT_EXIST);
+    EXPECT_EQ(DeleteService("TeskNoSvc"), ERROR_SERVICE_DOES_NOT_EXIST);
+    EXPECT_EQ(StartService("../etc"), ERROR_INVALID_NAME);
+}
+
+TEST_F(ServiceControlTest, StartRunsTheServiceAndStopEndsItThroughSigterm) {
+    // A name of its own: processes are looked up system-wide, and other cases run at the same time.
+    const std::string kName = "TeskStartStopSvc";
+    install(kName);
+    EXPECT_EQ(query(kName).currentState, SERVICE_STOPPED);
+
+    ASSERT_EQ(StartService(kName), 0);
+    ASSERT_TRUE(reaches(kName, SERVICE_RUNNING));
+    const int pid = query("teskstartstopsvc").processId;
+    EXPECT_TRUE(IsProcessAlive(pid));
+    EXPECT_THAT(FindProcessesByName(kName), ElementsAre(pid));
+    EXPECT_EQ(StartService(kName), ERROR_SERVICE_ALREADY_RUNNING);
+
+    ServiceStatus status;
+    ASSERT_EQ(ControlStopService(kName, status), 0);
+    EXPECT_TRUE(status.currentState == SERVICE_STOP_PENDING || status.currentState == SERVICE_STOPPED);
+    ASSERT_TRUE(reaches(kName, SERVICE_STOPPED));
+    status = query(kName);
+    EXPECT_EQ(status.win32ExitCode, 0u);
+    EXPECT_EQ(status.processId, 0);
+    EXPECT_EQ(WaitForProcessExit(pid, 10000), 0);
+    EXPECT_EQ(ControlStopService(kName, status), ERROR_SERVICE_NOT_ACTIVE);
+
+    // Stopped services start again.
+    ASSERT_EQ(StartService(kName), 0);
+    EXPECT_TRUE(reaches(kName, SERVICE_RUNNING));
+}
+
+TEST_F(ServiceControlTest, PendingServiceCannotBeStoppedAndMissingBinaryCannotStart) {
+    // The probe never reports running, so its service stays start-pending while it lives.
+    ::setenv("TESK_PROBE_LINGER", "1", 1);
+    ASSERT_EQ(CreateService("TeskProbeSvc", "TeskProbeSvc", "\"" TESK_PROBE "\" x", {}), 0);
+    EXPECT_EQ(CreateService("teskprobesvc", "x", "\"" TESK_PROBE "\"", {}), ERROR_SERVICE_EXISTS);
+    ASSERT_EQ(StartService("TeskProbeSvc"), 0);
+    ::unsetenv("TESK_PROBE_LINGER");
+    ServiceStatus status = query("TeskProbeSvc");
+    EXPECT_EQ(status.currentState, SERVICE_START_PENDING);
+    EXPECT_EQ(ControlStopService("TeskProbeSvc", status), ERROR_SERVICE_CANNOT_ACCEPT_CTRL);
+    ::kill(status.processId, SIGKILL);
+    ASSERT_EQ(WaitForProcessExit(status.processId, 10000), 0);
+    EXPECT_EQ(query("TeskProbeSvc").currentState, SERVICE_STOPPED);
+    ASSERT_EQ(DeleteService("TeskProbeSvc"), 0);
+    EXPECT_FALSE(ServiceExists("TeskProbeSvc"));
+
+    ASSERT_EQ(CreateService("TeskGhostSvc", "TeskGhostSvc", "\"/no/such/TeskGhostSvc\"", {}), 0);
+    EXPECT_EQ(StartService("TeskGhostSvc"), 2);
+    EXPECT_EQ(query("TeskGhostSvc").currentState, SERVICE_STOPPED);
+}
+
+TEST_F(ServiceControlTest, ActiveDependentsAreListed) {
+    install("TeskTestSvc");
+    const std::string dependent = testsupport::copyProgram(TESK_TEST_SERVICE, m_programs.path(), "TeskDepSvc");
+    ASSERT_EQ(CreateService("TeskDepSvc", "TeskDepSvc", "\"" + dependent + "\"", {"RPCSS", "tesktestsvc"}), 0);
+    ASSERT_EQ(RegSetStringValue(RegistryHive::ClassesRoot, "AppID\\{TeskDepSvc}", "LocalService", "TeskDepSvc"), 0);
+    m_installed.push_back("TeskDepSvc");
+
+    std::vector<std::string> dependents{"stale"};
+    ASSERT_EQ(EnumDependentServices("TeskTestSvc", dependents), 0);
+    EXPECT_TRUE(dependents.empty());
+    ASSERT_EQ(StartService("TeskDepSvc"), 0);
+    ASSERT_TRUE(reaches("TeskDepSvc", SERVICE_RUNNING));
+    ASSERT_EQ(EnumDependentServices("TeskTestSvc", dependents), 0);
+    EXPECT_THAT(dependents, ElementsAre("TeskDepSvc"));
+}
+
+}  // namespace
