@@ -185,3 +185,80 @@ static_assert(offsetof(CalcDllSettings, strReserved) == 96);
 
 // Filled by BriskoDllGetOptionsIdGroupedByExpiry: adjusted expiration (seconds since 1970) -> foreign ids.
 typedef boost::unordered_map<double, std::vector<int64_t>> OptionIdsByExpiry;
+
+// The exported functions. The host binds them by name at run time; the typedefs below give the
+// entry-point types it stores.
+#if defined(BRKCALCSLIB_BUILD)
+#define BRKCALCS_EXPORT __attribute__((visibility("default")))
+#else
+#define BRKCALCS_EXPORT
+#endif
+
+extern "C" {
+BRKCALCS_EXPORT void InitalizeDll(const CalcDllSettings* settings);
+BRKCALCS_EXPORT void DeInitalizeDll();
+BRKCALCS_EXPORT void BriskoDllInitLogger(const char* fileNamePattern);
+BRKCALCS_EXPORT int16_t BriskoDllSetGlobalDate(int year, uint8_t month, uint8_t day);
+BRKCALCS_EXPORT void BriskoDllProcessMessage(const FeedMessage* message, int id32, int64_t foreignId);
+BRKCALCS_EXPORT int BriskoDllRegisterOption(const OptionKey* key, int64_t foreignId, int deliveryMode);
+BRKCALCS_EXPORT int BriskoDllRequestOptionCalcInputs(int64_t id, OptionCalcInputs* inputs);
+BRKCALCS_EXPORT void BriskoDllGetOptionInputs(int64_t foreignId, float* strike, double* expiration, double* volatility,
+                                              char* isPut, double* dividendAmount, double* dividendTime, double* rate,
+                                              double* carry, int* model, double* mid);
+BRKCALCS_EXPORT void BriskoDllGetUnderlyingData(const char* symbol, double* bid, double* ask, double* last);
+BRKCALCS_EXPORT int BriskoDllSetYieldCurve(const char* symbol, const YieldCurvePoint* points, int count);
+BRKCALCS_EXPORT void BriskoDllUseUserRates(const char* symbol, int flag);
+BRKCALCS_EXPORT void BriskoDllRefreshDividends(const char* symbol);
+BRKCALCS_EXPORT void BriskoDllSetOptionDelivery(const char* symbol, const char* root, const double* cash,
+                                                const std::vector<DeliveryComponent>* components);
+BRKCALCS_EXPORT void BriskoDllAddRoot2SymbolMapping(const char* symbol, const char* root);
+BRKCALCS_EXPORT bool BriskoDllSetStockSettings(const char* symbol, const StockSettings* settings);
+BRKCALCS_EXPORT void BriskoDllSetOptionExpiryTypes(const ExpiryTypeEntry* entries, int count);
+BRKCALCS_EXPORT bool BriskoDllGetOptionsIdGroupedByExpiry(const char* symbol, OptionIdsByExpiry* ids);
+BRKCALCS_EXPORT double BriskoDllCalcWeightedTimeToExpiration(int64_t foreignId, const double* time);
+BRKCALCS_EXPORT double BriskoDllCalcCalendarTimeToExpiration(int64_t foreignId, const double* time);
+BRKCALCS_EXPORT double BriskoDllCalcTheoPrice(int model, int european, int deliveryMode, int type, const double* S,
+                                              const double* X, const double* T, const double* r, const double* b,
+                                              const double* sigma, const std::vector<double>* amounts,
+                                              const std::vector<double>* times);
+BRKCALCS_EXPORT void BriskoDllCalcGreeks(int style, int deliveryMode, int type, const double* S, const double* r,
+                                         const double* b, const double* T, const double* sigma, const double* X,
+                                         int model, const std::vector<double>* amounts,
+                                         const std::vector<double>* times, double* vega, double* theta, double* rho,
+                                         double* delta, double* gamma);
+BRKCALCS_EXPORT int BriskoDllGlobalCalcIV(double* volatility, int type, const std::vector<double>* amounts,
+                                          const std::vector<double>* times, double S, double X, double T, double r,
+                                          double b, double price, int model, double guess, int steps, int verbose);
+BRKCALCS_EXPORT double BriskoDllCalcTheoPriceHrr();
+BRKCALCS_EXPORT void BriskoDllCleanUpRecords();
+BRKCALCS_EXPORT void BriskoDllPurgeProcessingQueues();
+BRKCALCS_EXPORT void BriskoDllTerminateThreads();
+BRKCALCS_EXPORT void BriskoDllDumpStock(const char* symbol);
+}
+
+typedef decltype(&InitalizeDll) PFN_InitalizeDll;
+typedef decltype(&DeInitalizeDll) PFN_DeInitalizeDll;
+typedef decltype(&BriskoDllInitLogger) PFN_InitLogger;
+typedef decltype(&BriskoDllSetGlobalDate) PFN_SetGlobalDate;
+typedef decltype(&BriskoDllProcessMessage) PFN_ProcessMessage;
+typedef decltype(&BriskoDllRegisterOption) PFN_RegisterOption;
+typedef decltype(&BriskoDllRequestOptionCalcInputs) PFN_RequestOptionCalcInputs;
+typedef decltype(&BriskoDllGetOptionInputs) PFN_GetOptionInputs;
+typedef decltype(&BriskoDllGetUnderlyingData) PFN_GetUnderlyingData;
+typedef decltype(&BriskoDllSetYieldCurve) PFN_SetYieldCurve;
+typedef decltype(&BriskoDllUseUserRates) PFN_UseUserRates;
+typedef decltype(&BriskoDllRefreshDividends) PFN_RefreshDividends;
+typedef decltype(&BriskoDllSetOptionDelivery) PFN_SetOptionDelivery;
+typedef decltype(&BriskoDllAddRoot2SymbolMapping) PFN_AddRoot2SymbolMapping;
+typedef decltype(&BriskoDllSetStockSettings) PFN_SetStockSettings;
+typedef decltype(&BriskoDllSetOptionExpiryTypes) PFN_SetOptionExpiryTypes;
+typedef decltype(&BriskoDllGetOptionsIdGroupedByExpiry) PFN_GetOptionsIdGroupedByExpiry;
+typedef decltype(&BriskoDllCalcWeightedTimeToExpiration) PFN_CalcWeightedTimeToExpiration;
+typedef decltype(&BriskoDllCalcCalendarTimeToExpiration) PFN_CalcCalendarTimeToExpiration;
+typedef decltype(&BriskoDllCalcTheoPrice) PFN_CalcTheoPrice;
+typedef decltype(&BriskoDllCalcGreeks) PFN_CalcGreeks;
+typedef decltype(&BriskoDllGlobalCalcIV) PFN_GlobalCalcIV;
+typedef decltype(&BriskoDllCleanUpRecords) PFN_CleanUpRecords;
+typedef decltype(&BriskoDllPurgeProcessingQueues) PFN_PurgeProcessingQueues;
+typedef decltype(&BriskoDllTerminateThreads) PFN_TerminateThreads;
+typedef decltype(&BriskoDllDumpStock) PFN_DumpStock;

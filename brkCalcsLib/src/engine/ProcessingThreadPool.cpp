@@ -1,18 +1,27 @@
 #include "engine/ProcessingThreadPool.h"
 
 #include <algorithm>
+#include <exception>
 
 #include "Logging/Log.h"
 
-void CProcessingThreadPool::Start(unsigned n) {
+unsigned CProcessingThreadPool::Start(unsigned n) {
     n = std::min(n, kSlotCount);
     for (unsigned i = 0; i < n; ++i) {
-        if (!m_slots[i].IsRunning()) {
-            m_slots[i].ResetStopped();
+        if (m_slots[i].IsRunning())
+            continue;
+        m_slots[i].ResetStopped();
+        try {
             m_slots[i].Start();
+        } catch (const std::exception& e) {
+            // Records go round the slots that run; a slot without a thread would swallow its share.
+            LOG_SEV(error) << "can't start processing thread " << i << ": " << e.what();
+            n = i;
+            break;
         }
     }
     m_threadCount = n;
+    return n;
 }
 
 bool CProcessingThreadPool::PostRoundRobin(std::function<void()> handler) {

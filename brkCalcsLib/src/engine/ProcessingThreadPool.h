@@ -13,8 +13,9 @@ public:
     static constexpr unsigned kDefaultThreadCount = 2;
     static constexpr unsigned kJoinTimeoutMs = 2000;
 
-    // Starts the first min(n, 16) slots that are not running; n becomes the spreading width.
-    void Start(unsigned n);
+    // Starts the first min(n, 16) slots that are not running; that count becomes the spreading
+    // width. A slot whose thread cannot be created ends the start there; the count started is returned.
+    unsigned Start(unsigned n);
     // Queues a handler on the next slot; false when no thread count was set (nothing will run it).
     bool PostRoundRobin(std::function<void()> handler);
     // Lets every stopped loop run again; queued handlers are kept.

@@ -55,6 +55,16 @@ void HangPair(CBaseOptionRecord* call, CBaseOptionRecord* put) {
         put->m_pNext->m_pPrev = put;
 }
 
+// Each option of the group's main list followed by its pair, in strike order.
+template <class Visit>
+void ForEachInStrikeOrder(const COptionGroup& group, Visit visit) {
+    for (CBaseOptionRecord* o = group.m_pFirstOption; o; o = o->m_pNext) {
+        visit(o);
+        if (o->m_pPair)
+            visit(o->m_pPair);
+    }
+}
+
 }  // namespace
 
 CBaseUnderlyingRecord::CBaseUnderlyingRecord(const std::string& symbol, PFN_DIVI_CALLBACK dividendCallback)
@@ -263,11 +273,7 @@ void CBaseUnderlyingRecord::FetchGroupDividends(const std::shared_ptr<COptionGro
         return;
     group->SetDividends(std::move(*dividends));
     std::shared_lock<std::shared_mutex> lock(m_lock);
-    for (CBaseOptionRecord* o = group->m_pFirstOption; o; o = o->m_pNext) {
-        o->SetDirty();
-        if (o->m_pPair)
-            o->m_pPair->SetDirty();
-    }
+    ForEachInStrikeOrder(*group, [](CBaseOptionRecord* o) { o->SetDirty(); });
 }
 
 void CBaseUnderlyingRecord::RefreshDividends() {
@@ -308,16 +314,47 @@ double CBaseUnderlyingRecord::DeliveryValue(const std::string& root) const {
 std::vector<CBaseOptionRecord*> CBaseUnderlyingRecord::OptionsInOrder() const {
     std::vector<CBaseOptionRecord*> options;
     std::shared_lock<std::shared_mutex> lock(m_lock);
-    if (!m_pOptionData)
-        return options;
-    for (const auto& group : m_pOptionData->m_groups) {
-        for (CBaseOptionRecord* o = group->m_pFirstOption; o; o = o->m_pNext) {
-            options.push_back(o);
-            if (o->m_pPair)
-                options.push_back(o->m_pPair);
-        }
-    }
+    if (m_pOptionData)
+        for (const auto& group : m_pOptionData->m_groups)
+            ForEachInStrikeOrder(*group, [&](CBaseOptionRecord* o) { options.push_back(o); });
     return options;
+}
+
+std::vector<CBaseOptionRecord*> CBaseUnderlyingRecord::OptionsOfRoot(const std::string& root) const {
+    std::vector<CBaseOptionRecord*> options;
+    std::shared_lock<std::shared_mutex> lock(m_lock);
+    if (m_pOptionData)
+        for (const auto& group : m_pOptionData->m_groups)
+            if (group->m_pFirstOption && group->m_pFirstOption->Root() == root)
+                ForEachInStrikeOrder(*group, [&](CBaseOptionRecord* o) { options.push_back(o); });
+    return options;
+}
+
+std::vector<std::pair<DllDateTime, std::vector<int64_t>>> CBaseUnderlyingRecord::ForeignIdsByGroup() const {
+    std::vector<std::pair<DllDateTime, std::vector<int64_t>>> groups;
+    std::shared_lock<std::shared_mutex> lock(m_lock);
+    if (!m_pOptionData)
+        return groups;
+    for (const auto& group : m_pOptionData->m_groups) {
+        std::vector<int64_t> ids;
+        ForEachInStrikeOrder(*group, [&](CBaseOptionRecord* o) { ids.push_back(o->ForeignId()); });
+        groups.emplace_back(group->ExpirationStamp(), std::move(ids));
+    }
+    return groups;
+}
+
+int CBaseUnderlyingRecord::MarkGroupsForRecalculation() {
+    std::shared_lock<std::shared_mutex> lock(m_lock);
+    if (!m_pOptionData)
+        return 0;
+    for (const auto& group : m_pOptionData->m_groups)
+        ForEachInStrikeOrder(*group, [](CBaseOptionRecord* o) { o->SetDirty(); });
+    return static_cast<int>(m_pOptionData->m_groups.size());
+}
+
+bool CBaseUnderlyingRecord::HasOptions() const {
+    std::shared_lock<std::shared_mutex> lock(m_lock);
+    return m_pOptionData && !m_pOptionData->m_groups.empty();
 }
 
 void CBaseUnderlyingRecord::LogUnderlyingRecord() const {
@@ -330,11 +367,7 @@ void CBaseUnderlyingRecord::LogUnderlyingRecord() const {
         if (!group->m_pFirstOption)
             continue;
         LogExpiryChain(group->m_pFirstOption->Expiry());
-        for (const CBaseOptionRecord* o = group->m_pFirstOption; o; o = o->m_pNext) {
-            o->LogOptionRecord();
-            if (o->m_pPair)
-                o->m_pPair->LogOptionRecord();
-        }
+        ForEachInStrikeOrder(*group, [](const CBaseOptionRecord* o) { o->LogOptionRecord(); });
     }
 }
 

@@ -60,6 +60,13 @@ public:
 
     // Every option of every group, each followed by its pair, in group and strike order.
     std::vector<CBaseOptionRecord*> OptionsInOrder() const;
+    // The same for the groups whose first option has this root.
+    std::vector<CBaseOptionRecord*> OptionsOfRoot(const std::string& root) const;
+    // Per group in order: its expiration stamp and its options' foreign ids, each followed by its pair's.
+    std::vector<std::pair<DllDateTime, std::vector<int64_t>>> ForeignIdsByGroup() const;
+    // Marks every option for recalculation (new rates); the number of groups.
+    int MarkGroupsForRecalculation();
+    bool HasOptions() const;
     // For the host's dump: the underlying line, then per group its head line and option lines.
     void LogUnderlyingRecord() const;
 
