@@ -1,5 +1,6 @@
 #include "packets/PacketProcessor.h"
 
+#include <algorithm>
 #include <exception>
 #include <utility>
 
@@ -25,7 +26,8 @@ int PacketProcessor::process(const std::vector<std::uint8_t>& packet, std::vecto
     readDword(header, type);
     readDword(header, version);
     readDword(header, size);
-    header.read(requestId.data(), requestId.size());
+    // The id bytes a short packet does have are the client's; only the missing ones stay zero.
+    header.read(requestId.data(), std::min(requestId.size(), header.remaining()));
 
     const std::string name = packetTypeName(type);
     LOG_SEV(trace) << "packet type:" << name << "(" << name << ":" << type << ")" << ", size: " << size;

@@ -26,13 +26,31 @@ CalcDllSettings DefaultSettings() {
     return settings;
 }
 
+// The fields the library uses; the reserved string of the host's block is never touched.
+CalcDllSettings UsedPart(const CalcDllSettings& given) {
+    CalcDllSettings settings{};
+    settings.pfResultCallback = given.pfResultCallback;
+    settings.pfDiviCallback = given.pfDiviCallback;
+    settings.pfYieldCurveCallback = given.pfYieldCurveCallback;
+    settings.pfUserVolatilityCallback = given.pfUserVolatilityCallback;
+    settings.pfRootToSymbolCallback = given.pfRootToSymbolCallback;
+    settings.pfExpiryTypeCallback = given.pfExpiryTypeCallback;
+    settings.nThreads = given.nThreads;
+    settings.tradeDate = given.tradeDate;
+    settings.dRegularDayWeight = given.dRegularDayWeight;
+    settings.dWeekendDayWeight = given.dWeekendDayWeight;
+    settings.dHolidayWeight = given.dHolidayWeight;
+    settings.dEarlyCloseDayWeight = given.dEarlyCloseDayWeight;
+    return settings;
+}
+
 }  // namespace
 
 extern "C" {
 
 BRKCALCS_EXPORT void InitalizeDll(const CalcDllSettings* given) {
     Guarded("InitalizeDll", [&] {
-        const CalcDllSettings settings = given ? *given : DefaultSettings();
+        const CalcDllSettings settings = given ? UsedPart(*given) : DefaultSettings();
         CTapeClock::Instance().ResetToDate(settings.tradeDate);
         CExpirationTimeCalculator::Instance().LoadHolidays(settings.dRegularDayWeight, settings.dWeekendDayWeight,
                                                            settings.dHolidayWeight, settings.dEarlyCloseDayWeight);
@@ -72,7 +90,8 @@ BRKCALCS_EXPORT int16_t BriskoDllSetGlobalDate(int year, uint8_t month, uint8_t 
 BRKCALCS_EXPORT void BriskoDllCleanUpRecords() {
     Guarded("BriskoDllCleanUpRecords", [] {
         LOG_SCOPE("BriskoDllCleanUpRecords");
-        CRecordRegistry::Instance().ReleaseAllRecords();
+        if (!CRecordRegistry::Instance().ReleaseAllRecords())
+            return;
         LOG_SEV(info) << "Clear feed time";
         CTapeClock::Instance().Clear();
     });

@@ -82,7 +82,11 @@ BRKCALCS_EXPORT void BriskoDllGetOptionInputs(int64_t foreignId, float* strike, 
         if (!option)
             return;
         const SOptionSnapshot snapshot = option->Snapshot();
-        DllDateTime stamp = option->ExpirationStamp();
+        DllDateTime stamp;
+        {
+            const auto lists = option->LockLists();
+            stamp = option->ExpirationStamp();
+        }
         Put(strike, static_cast<float>(option->Strike()));
         Put(expiration, TimestampToSeconds(stamp).value_or(0.0));
         Put(volatility, snapshot.volatilityUsed * 100.0);

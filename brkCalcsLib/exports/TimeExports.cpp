@@ -29,7 +29,10 @@ double TimeToExpiration(const char* exportName, int64_t foreignId, const double*
     return Guarded(exportName, 0.0, [&] {
         const CBaseOptionRecord* option = CRecordRegistry::Instance().FindOptionByForeignId(foreignId);
         const auto now = LocalMoment(time);
-        return option && now ? timeOf(*option, *now) : 0.0;
+        if (!option || !now)
+            return 0.0;
+        const auto lists = option->LockLists();
+        return timeOf(*option, *now);
     });
 }
 

@@ -25,8 +25,11 @@ SExpiryKind LookupExpiryKind(const std::string& root, const DllDate& expiry, PFN
     kind.m_bWednesday = weekday == kWednesday;
     if (callback)
         callback(root.c_str(), kind.m_code, &kind.m_bAmSettled, &european);
-    else
-        CExpiryTypeTable::Instance().FindExpiryType(root, european, kind.m_code, kind.m_bAmSettled);
+    else {
+        // The library's own table answers only the settlement; exercise style stays the option's.
+        bool tableEuropean = european;
+        CExpiryTypeTable::Instance().FindExpiryType(root, tableEuropean, kind.m_code, kind.m_bAmSettled);
+    }
     return kind;
 }
 

@@ -26,8 +26,8 @@ struct SExpiryKind {
 };
 
 // Classifies the expiry (calendar table), then asks the host's expiry-type callback when it is set,
-// else the library's expiry-type table. `european` is written only when the callback sets it or
-// the table knows the root; it is the option's own flag.
+// else the library's expiry-type table for the AM settlement. `european` is the option's own flag,
+// written only by the callback.
 SExpiryKind LookupExpiryKind(const std::string& root, const DllDate& expiry, PFN_EXPIRY_TYPE_CALLBACK callback,
                              bool& european);
 

@@ -7,10 +7,15 @@ void CThread::Start() {
         m_thread.join();
     m_bStopRequested = false;
     m_bRunning = true;
-    m_thread = boost::thread([this] {
-        Run();
-        m_bRunning = false;
-    });
+    try {
+        m_thread = boost::thread([this] {
+            Run();
+            m_bRunning = false;
+        });
+    } catch (...) {
+        m_bRunning = false;  // no thread: the slot must be started again next time
+        throw;
+    }
 }
 
 bool CThread::JoinFor(boost::chrono::milliseconds timeout) {

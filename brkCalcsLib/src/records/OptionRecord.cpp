@@ -315,7 +315,7 @@ void CBaseOptionRecord::TakeGroupCarry(double groupCarry, double parityValue, do
 void CBaseOptionRecord::StoreCalcInputs(double S, double X, double T, double r, const DllDateTime& tape, double carry,
                                         double midPrice, int model, const std::vector<double>& amounts,
                                         const std::vector<double>& times) {
-    const auto optionData = m_pUnderlyingRecord->OptionData();
+    const auto& optionData = m_pUnderlyingRecord->OptionDataHeld();
     m_inputs.type = m_type;
     m_inputs.S = S;
     m_inputs.X = X;
@@ -364,6 +364,11 @@ DllDateTime CBaseOptionRecord::ExpirationStamp() const {
                                 ? m_pOptionGroup->m_settlement.m_adjustedExpiry
                                 : TimestampAt(m_expiry, 16, 0)
                           : TimestampAt(m_expiry, 16, 0);
+}
+
+std::shared_lock<std::shared_mutex> CBaseOptionRecord::LockLists() const {
+    return m_pUnderlyingRecord ? std::shared_lock<std::shared_mutex>(m_pUnderlyingRecord->m_lock)
+                               : std::shared_lock<std::shared_mutex>();
 }
 
 double CBaseOptionRecord::CalcWeightedTimeToExpiration(const DllDateTime& now) const {

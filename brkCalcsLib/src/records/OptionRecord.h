@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <shared_mutex>
 #include <string>
 #include <vector>
 
@@ -96,6 +97,9 @@ public:
     double CalcCalendarTimeToExpiration(const DllDateTime& now) const;
     // The group's adjusted expiration, else the expiry date at 16:00.
     DllDateTime ExpirationStamp() const;
+    // For callers outside a calculation: the underlying's m_lock held shared (nothing to hold
+    // without an underlying), so the group's settlement cannot change while it is read.
+    std::shared_lock<std::shared_mutex> LockLists() const;
 
     double GetActiveInterestRate() const;
     double GetSecondRate() const;

@@ -2,6 +2,7 @@
 
 #include <mutex>
 
+#include "Logging/Log.h"
 #include "records/Record.h"
 
 CRecordProcessor& CRecordProcessor::Instance() {
@@ -39,10 +40,18 @@ bool CRecordProcessor::Enqueue(IRecord* record, uint64_t generation) {
     return queued;
 }
 
+namespace {
+thread_local bool t_inRun = false;
+}
+
 void CRecordProcessor::Run(IRecord* record, uint64_t generation) {
     std::shared_lock<std::shared_mutex> barrier(m_barrier);
     if (generation != m_generation.load())
         return;  // the record was released after this run was queued
+    struct InRun {
+        InRun() { t_inRun = true; }
+        ~InRun() { t_inRun = false; }
+    } inRun;
     auto& state = record->m_processingState;
     state = eRunning;
     struct RequeueOnExit {
@@ -62,7 +71,13 @@ void CRecordProcessor::Run(IRecord* record, uint64_t generation) {
     record->Process(0);
 }
 
-void CRecordProcessor::InvalidateQueuedWork() {
-    ++m_generation;
+bool CRecordProcessor::ReleaseWhileIdle(const std::function<void()>& release) {
+    if (t_inRun) {
+        LOG_SEV(error) << "records cannot be released from inside their calculation";
+        return false;
+    }
     std::unique_lock<std::shared_mutex> barrier(m_barrier);
+    release();
+    ++m_generation;
+    return true;
 }

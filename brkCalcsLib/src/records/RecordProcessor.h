@@ -6,12 +6,14 @@
 // they were calculated and the last one reflects the last quote.
 //
 // Records posted before a release of all records must never touch the released ones: each post
-// carries the generation it was made in, a run checks it under the barrier, and the release moves
-// the generation on and then takes the barrier exclusively, which waits out the runs in progress.
+// carries the generation it was made in and a run checks it under the barrier. The release takes the
+// barrier exclusively, which waits out the runs in progress and holds back the queued ones, frees the
+// records and moves the generation on, so every run queued until then finds itself outdated.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <shared_mutex>
 
 #include "engine/ProcessingThreadPool.h"
@@ -27,9 +29,10 @@ public:
     // Queues the record's recalculation; false when no processing thread count is set.
     bool Post(IRecord* record);
 
-    // Makes every queued run a no-op and waits until no run is in progress. The caller may then
-    // free the records. Must not be called from inside a run (a result callback).
-    void InvalidateQueuedWork();
+    // Runs `release` while no run is in progress or can start, then makes every run queued so far a
+    // no-op. Refused (false, logged) from inside a run, such as a result callback: the run would
+    // wait for itself.
+    bool ReleaseWhileIdle(const std::function<void()>& release);
 
 private:
     enum EState : uint8_t { eIdle = 0, eQueued = 1, eRunning = 2, eRunningAgain = 3 };

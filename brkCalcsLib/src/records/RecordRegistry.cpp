@@ -62,7 +62,7 @@ CBaseUnderlyingRecord* CRecordRegistry::CreateBrkUnderlyingRecord(const std::str
             auto created = std::make_unique<CBaseUnderlyingRecord>(symbol, CHostCallbacks::Instance().Dividends());
             const int id = m_underlyings.Push(created.get());
             if (id < 0) {
-                LOG_SEV(error) << "CreateBrkUnderlyingRecord unhandled exception:" << "the registry cannot grow";
+                LOG_SEV(error) << "CreateBrkUnderlyingRecord, the underlying registry cannot grow: " << symbol;
                 return nullptr;
             }
             created->SetInternalId(id);
@@ -126,11 +126,16 @@ CBaseOptionRecord* CRecordRegistry::CreateBrkOptionRecord(const OptionKey& key, 
         }
     }
 
+    // Until the option is linked into its group the registry slot is the only other reference to it:
+    // a failure before then clears the slot and frees the record. Once linked, neighbours point at it,
+    // so from there on the registry owns it whatever happens.
+    std::unique_ptr<CBaseOptionRecord> option;
+    int id = -1;
     try {
-        auto option = std::make_unique<CBaseOptionRecord>(root, put ? 'p' : 'c', expiry, strike, deliveryMode, symbol);
-        const int id = m_options.Push(option.get());
+        option = std::make_unique<CBaseOptionRecord>(root, put ? 'p' : 'c', expiry, strike, deliveryMode, symbol);
+        id = m_options.Push(option.get());
         if (id < 0) {
-            LOG_SEV(error) << "new CBaseOptionRecord unhandled exception: foreignid" << foreignId;
+            LOG_SEV(error) << "CreateBrkOptionRecord, the option registry cannot grow, foreign id " << foreignId;
             return nullptr;
         }
         option->SetInternalId(id);
@@ -138,8 +143,9 @@ CBaseOptionRecord* CRecordRegistry::CreateBrkOptionRecord(const OptionKey& key, 
         if (!underlying) {
             LOG_SEV(warning) << "CreateBrkOptionRecord, if( pUnderlyingRecord && pUnderlyingRecord->ExcludedSymbol() == false ):"
                              << symbol;
-            option->SetForeignId(foreignId);
-            return option.release();
+            CBaseOptionRecord* record = option.release();
+            record->SetForeignId(foreignId);
+            return record;
         }
 
         bool european = underlying->IsIndex();
@@ -151,11 +157,14 @@ CBaseOptionRecord* CRecordRegistry::CreateBrkOptionRecord(const OptionKey& key, 
             m_options.Slot(id)->store(nullptr);
             return nullptr;
         }
+        CBaseOptionRecord* record = option.release();
         // Mapped only now: a failed creation leaves the id free for the next attempt.
-        option->SetForeignId(foreignId);
+        record->SetForeignId(foreignId);
         LOG_SEV(trace) << "new option rec: " << foreignId << " " << Describe(symbol, expiry, strike, put);
-        return option.release();
-    } catch (const std::exception&) {
+        return record;
+    } catch (...) {
+        if (option && id >= 0)
+            m_options.Slot(id)->store(nullptr);
         LOG_SEV(error) << "new CBaseOptionRecord unhandled exception: foreignid" << foreignId;
         return nullptr;
     }
@@ -242,29 +251,30 @@ std::size_t CRecordRegistry::DeleteAll(Registry<Record>& registry) {
     return released;
 }
 
-void CRecordRegistry::ReleaseAllRecords() {
-    CRecordProcessor::Instance().InvalidateQueuedWork();
-    {
-        std::unique_lock<std::shared_mutex> symbols(m_symbolLock);
-        m_symbols.clear();
-    }
-    {
-        std::unique_lock<std::shared_mutex> roots(m_rootLock);
-        m_roots.clear();
-    }
-    // Nothing may find a record through an id once its deletion starts.
-    {
-        std::unique_lock<std::shared_mutex> ids(m_optionIdLock);
-        m_optionIds.clear();
-    }
-    {
-        std::unique_lock<std::shared_mutex> ids(m_underlyingIdLock);
-        m_underlyingIds.clear();
-    }
-    const std::size_t underlyings = DeleteAll(m_underlyings);
-    LOG_SEV(info) << underlyings << " underlying records were released";
-    const std::size_t options = DeleteAll(m_options);
-    LOG_SEV(info) << options << " option records were released";
+bool CRecordRegistry::ReleaseAllRecords() {
+    return CRecordProcessor::Instance().ReleaseWhileIdle([this] {
+        {
+            std::unique_lock<std::shared_mutex> symbols(m_symbolLock);
+            m_symbols.clear();
+        }
+        {
+            std::unique_lock<std::shared_mutex> roots(m_rootLock);
+            m_roots.clear();
+        }
+        // Nothing may find a record through an id once its deletion starts.
+        {
+            std::unique_lock<std::shared_mutex> ids(m_optionIdLock);
+            m_optionIds.clear();
+        }
+        {
+            std::unique_lock<std::shared_mutex> ids(m_underlyingIdLock);
+            m_underlyingIds.clear();
+        }
+        const std::size_t underlyings = DeleteAll(m_underlyings);
+        LOG_SEV(info) << underlyings << " underlying records were released";
+        const std::size_t options = DeleteAll(m_options);
+        LOG_SEV(info) << options << " option records were released";
+    });
 }
 
 std::size_t CRecordRegistry::OptionCount() const { return m_options.Size(); }

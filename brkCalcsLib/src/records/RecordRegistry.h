@@ -40,8 +40,9 @@ public:
     // library's rules. Empty when the root names nothing.
     std::string ResolveUnderlyingSymbol(const char* root) const;
 
-    // Releases every record. Queued work is made a no-op and running work waited for first.
-    void ReleaseAllRecords();
+    // Releases every record once no calculation runs; queued calculations become no-ops. False (and
+    // nothing released) when called from inside a calculation, such as a result callback.
+    bool ReleaseAllRecords();
 
     std::size_t OptionCount() const;
 

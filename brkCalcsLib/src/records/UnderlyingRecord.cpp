@@ -229,8 +229,14 @@ int CBaseUnderlyingRecord::AttachOptionToUnderlying(CBaseOptionRecord* option, c
         group->m_pOwner = this;
         SetExpirationTime(group->m_settlement, &group->m_pFirstOption->Expiry(), m_symbol, kind);
     }
-    if (newAloneGroup)
-        FetchGroupDividends(newAloneGroup);
+    // The option is linked now: a failed dividend fetch must not undo its creation.
+    if (newAloneGroup) {
+        try {
+            FetchGroupDividends(newAloneGroup);
+        } catch (const std::exception& e) {
+            LOG_SEV(error) << "dividends of a new group of " << m_symbol << " failed: " << e.what();
+        }
+    }
     return result;
 }
 

@@ -43,6 +43,8 @@ public:
     // The option data, created on first use.
     std::shared_ptr<CUnderlyingOptionData> GetOrCreateOptionData();
     std::shared_ptr<CUnderlyingOptionData> OptionData() const;
+    // The same for a caller that holds m_lock already (a second shared lock on one thread is not allowed).
+    const std::shared_ptr<CUnderlyingOptionData>& OptionDataHeld() const { return m_pOptionData; }
     double CalcPrice() const;
 
     // Links a new option into its group (creating the group when needed): the group index, or -1.

@@ -69,7 +69,8 @@ TEST_F(PacketProcessorTest, PacketShorterThanTheHeaderKeepsItsMissingRequestIdZe
     Bytes packet = makePacket(Packets::RESET_DATA, {}, {7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7});
     packet.resize(20);
     wiretest::placeAt<std::uint32_t>(packet, 8, 20);
-    EXPECT_CALL(*m_handler, handle(_, _, Bytes(16, 0))).WillOnce(Invoke([](RequestStream& body, Bytes&, const Bytes&) {
+    const Bytes partialId = {7, 7, 7, 7, 7, 7, 7, 7, 0, 0, 0, 0, 0, 0, 0, 0};
+    EXPECT_CALL(*m_handler, handle(_, _, partialId)).WillOnce(Invoke([](RequestStream& body, Bytes&, const Bytes&) {
         EXPECT_EQ(body.remaining(), 0u);
     }));
     EXPECT_EQ(m_processor.process(packet, m_reply), 2048);

@@ -5,24 +5,12 @@
 #include <boost/date_time/posix_time/posix_time.hpp>
 #include <gtest/gtest.h>
 
+#include "support/Dates.h"
+
 namespace {
 
 namespace greg = boost::gregorian;
 namespace pt = boost::posix_time;
-
-DllDateTime Stamp(int y, int mo, int d, int h = 0, int mi = 0, int s = 0, int ms = 0) {
-    DllDateTime t;
-    t.year = y;
-    t.month = mo;
-    t.day = d;
-    t.hour = h;
-    t.minute = mi;
-    t.second = s;
-    t.millisecond = ms;
-    return t;
-}
-
-DllDate Date(int y, int m, int d) { return DllDate{static_cast<uint16_t>(y), static_cast<uint8_t>(m), static_cast<uint8_t>(d)}; }
 
 TEST(CivilDate, AgreesWithBoostGregorianFrom1400To9999) {
     const greg::date epoch(1970, 1, 1);

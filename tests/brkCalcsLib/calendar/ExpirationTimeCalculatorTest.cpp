@@ -3,19 +3,11 @@
 #include <boost/date_time/gregorian/gregorian.hpp>
 #include <gtest/gtest.h>
 
+#include "support/Dates.h"
+
 namespace {
 
 namespace greg = boost::gregorian;
-
-DllDateTime Stamp(int y, int mo, int d, int h = 0, int mi = 0) {
-    DllDateTime t;
-    t.year = y;
-    t.month = mo;
-    t.day = d;
-    t.hour = h;
-    t.minute = mi;
-    return t;
-}
 
 // Saturdays and Sundays of 2012 by boost::gregorian; 2012 has 366 days.
 int WeekendDays2012() {

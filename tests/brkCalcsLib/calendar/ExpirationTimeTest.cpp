@@ -8,9 +8,9 @@
 #include "brkCalcsLib/calendar/LogCapture.h"
 #include "calendar/ExpiryTypeTable.h"
 
-namespace {
+#include "support/Dates.h"
 
-DllDate Date(int y, int m, int d) { return DllDate{static_cast<uint16_t>(y), static_cast<uint8_t>(m), static_cast<uint8_t>(d)}; }
+namespace {
 
 SExpiryKind Kind(int code, bool saturday, bool wednesday, bool am) {
     SExpiryKind kind;
@@ -87,7 +87,9 @@ TEST(LookupExpiryKind, IndexOptionsKeepTheirSettlementBeyond2022) {
     bool european = false;
     const SExpiryKind kind = LookupExpiryKind("VIX", Date(2026, 1, 17), nullptr, european);
     EXPECT_EQ(kind.m_code, eExpiryStandard);
-    EXPECT_TRUE(kind.m_bSaturday && !kind.m_bWednesday && kind.m_bAmSettled && european);
+    EXPECT_TRUE(kind.m_bSaturday && !kind.m_bWednesday && kind.m_bAmSettled);
+    // The table answers the settlement only; an option is European by its index symbol or the host.
+    EXPECT_FALSE(european);
 
     SGroupSettlement s;
     const DllDate expiry = Date(2026, 1, 17);

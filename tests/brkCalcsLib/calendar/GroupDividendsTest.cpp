@@ -9,12 +9,12 @@
 
 #include "brkCalcsLib/calendar/LogCapture.h"
 
+#include "support/Dates.h"
+
 namespace {
 
 namespace greg = boost::gregorian;
 namespace pt = boost::posix_time;
-
-DllDate Date(int y, int m, int d) { return DllDate{static_cast<uint16_t>(y), static_cast<uint8_t>(m), static_cast<uint8_t>(d)}; }
 
 DividendEntry Dividend(double amount, int kind, const DllDate& date) {
     DividendEntry e{};

@@ -6,9 +6,9 @@
 
 #include <gtest/gtest.h>
 
-namespace {
+#include "support/Dates.h"
 
-DllDate Date(int y, int m, int d) { return DllDate{static_cast<uint16_t>(y), static_cast<uint8_t>(m), static_cast<uint8_t>(d)}; }
+namespace {
 
 // Every curve of generation g has the rate g / 1000 at every point, so a reader can tell a rate of
 // one reload from a torn or emptied curve.

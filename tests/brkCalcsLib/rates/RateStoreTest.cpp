@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
-namespace {
+#include "support/Dates.h"
 
-DllDate Date(int y, int m, int d) { return DllDate{static_cast<uint16_t>(y), static_cast<uint8_t>(m), static_cast<uint8_t>(d)}; }
+namespace {
 
 YieldCurvePoint Point(const DllDate& date, double rate, double second = 0.0) {
     YieldCurvePoint p{};

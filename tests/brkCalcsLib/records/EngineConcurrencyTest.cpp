@@ -96,6 +96,29 @@ TEST_F(EngineTest, StopReleaseAndStartAgainProcessesRecordsAgain) {
     }
 }
 
+std::atomic<int> g_releasesRefused{0};
+
+void ReleaseFromCallback(const void*, int, int, int, int) {
+    if (!CRecordRegistry::Instance().ReleaseAllRecords())
+        ++g_releasesRefused;
+}
+
+TEST_F(EngineTest, AResultCallbackCannotReleaseTheRecordsUnderItself) {
+    CalcDllSettings settings{};
+    settings.pfResultCallback = &ReleaseFromCallback;
+    CHostCallbacks::Instance().Install(settings);
+    StartThreads(1);
+    CBaseOptionRecord* option = Register(MakeKey("CBK", 2015, 6, 19, false, 30.0), 11);
+    ASSERT_NE(option, nullptr);
+    ProcessFeedMessage(UnderlyingQuote("CBK", 30.0, 30.1), -1, 1);
+    ProcessFeedMessage(OptionQuote(2.0, 2.2), -1, 11);
+    for (int i = 0; i < 500 && g_releasesRefused == 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_GT(g_releasesRefused, 0);
+    // The records are all still there.
+    EXPECT_EQ(CRecordRegistry::Instance().FindOptionByForeignId(11), option);
+}
+
 TEST_F(EngineTest, WithoutThreadsNothingIsProcessed) {
     StartThreads(0);
     ASSERT_NE(Register(MakeKey("NTH", 2015, 6, 19, false, 30.0), 11), nullptr);
