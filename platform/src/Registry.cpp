@@ -62,6 +62,14 @@ int KeyFolder(RegistryHive hive, const std::string& key, fs::path& folder) {
     }
 }
 
+// The folder of a key that exists; ENOENT when it does not.
+int ExistingKeyFolder(RegistryHive hive, const std::string& key, fs::path& folder) {
+    if (int error = KeyFolder(hive, key, folder))
+        return error;
+    std::error_code ec;
+    return fs::is_directory(folder, ec) ? 0 : ENOENT;
+}
+
 int ValueFile(RegistryHive hive, const std::string& key, const std::string& name, fs::path& file) {
     fs::path folder;
     if (int error = KeyFolder(hive, key, folder))
@@ -85,8 +93,7 @@ int RegCreateKey(RegistryHive hive, const std::string& key) {
 
 bool RegKeyExists(RegistryHive hive, const std::string& key) {
     fs::path folder;
-    std::error_code ec;
-    return KeyFolder(hive, key, folder) == 0 && fs::is_directory(folder, ec);
+    return ExistingKeyFolder(hive, key, folder) == 0;
 }
 
 int RegSetStringValue(RegistryHive hive, const std::string& key, const std::string& name, const std::string& data) {
@@ -120,11 +127,9 @@ int RegDeleteValue(RegistryHive hive, const std::string& key, const std::string&
 
 int RegDeleteKey(RegistryHive hive, const std::string& key) {
     fs::path folder;
-    if (int error = KeyFolder(hive, key, folder))
+    if (int error = ExistingKeyFolder(hive, key, folder))
         return error;
     std::error_code ec;
-    if (!fs::is_directory(folder, ec))
-        return ENOENT;
     std::vector<fs::path> values;
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
         if (it->is_directory(ec))
@@ -141,11 +146,9 @@ int RegDeleteKey(RegistryHive hive, const std::string& key) {
 
 int RegEnumSubKeys(RegistryHive hive, const std::string& key, std::vector<std::string>& names) {
     fs::path folder;
-    if (int error = KeyFolder(hive, key, folder))
+    if (int error = ExistingKeyFolder(hive, key, folder))
         return error;
     std::error_code ec;
-    if (!fs::is_directory(folder, ec))
-        return ENOENT;
     std::vector<std::string> found;
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
         std::string name = it->path().filename().string();

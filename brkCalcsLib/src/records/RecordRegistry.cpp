@@ -194,11 +194,6 @@ CBaseOptionRecord* CRecordRegistry::GetOptionRecordSlot(int internalId) const {
     return slot ? slot->load() : nullptr;
 }
 
-CBaseUnderlyingRecord* CRecordRegistry::GetUnderlyingRecordSlot(int internalId) const {
-    const auto* slot = m_underlyings.Slot(internalId);
-    return slot ? slot->load() : nullptr;
-}
-
 void CRecordRegistry::MapOptionForeignId(int64_t foreignId, int internalId) {
     std::unique_lock<std::shared_mutex> lock(m_optionIdLock);
     m_optionIds[foreignId] = internalId;
@@ -276,5 +271,3 @@ bool CRecordRegistry::ReleaseAllRecords() {
         LOG_SEV(info) << options << " option records were released";
     });
 }
-
-std::size_t CRecordRegistry::OptionCount() const { return m_options.Size(); }

@@ -29,7 +29,6 @@ public:
     std::optional<int> FindOptionIndexByForeignId(int64_t foreignId) const;
     CBaseOptionRecord* FindOptionByForeignId(int64_t foreignId) const;
     CBaseOptionRecord* GetOptionRecordSlot(int internalId) const;
-    CBaseUnderlyingRecord* GetUnderlyingRecordSlot(int internalId) const;
 
     void MapOptionForeignId(int64_t foreignId, int internalId);
     void MapUnderlyingId(int32_t id, int internalId);
@@ -43,8 +42,6 @@ public:
     // Releases every record once no calculation runs; queued calculations become no-ops. False (and
     // nothing released) when called from inside a calculation, such as a result callback.
     bool ReleaseAllRecords();
-
-    std::size_t OptionCount() const;
 
 private:
     CRecordRegistry();
