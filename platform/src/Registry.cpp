@@ -80,6 +80,14 @@ int ValueFile(RegistryHive hive, const std::string& key, const std::string& name
     return 0;
 }
 
+// The file of a value that exists; ENOENT when it does not.
+int ExistingValueFile(RegistryHive hive, const std::string& key, const std::string& name, fs::path& file) {
+    if (int error = ValueFile(hive, key, name, file))
+        return error;
+    std::error_code ec;
+    return fs::is_regular_file(file, ec) ? 0 : ENOENT;
+}
+
 }  // namespace
 
 int RegCreateKey(RegistryHive hive, const std::string& key) {
@@ -107,21 +115,15 @@ int RegSetStringValue(RegistryHive hive, const std::string& key, const std::stri
 
 int RegQueryStringValue(RegistryHive hive, const std::string& key, const std::string& name, std::string& data) {
     fs::path file;
-    if (int error = ValueFile(hive, key, name, file))
+    if (int error = ExistingValueFile(hive, key, name, file))
         return error;
-    std::error_code ec;
-    if (!fs::is_regular_file(file, ec))
-        return ENOENT;
     return ReadWholeFile(file.string(), data);
 }
 
 int RegDeleteValue(RegistryHive hive, const std::string& key, const std::string& name) {
     fs::path file;
-    if (int error = ValueFile(hive, key, name, file))
+    if (int error = ExistingValueFile(hive, key, name, file))
         return error;
-    std::error_code ec;
-    if (!fs::is_regular_file(file, ec))
-        return ENOENT;
     return ::unlink(file.c_str()) == 0 ? 0 : errno;
 }
 
