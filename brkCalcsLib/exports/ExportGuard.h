@@ -1,11 +1,14 @@
 // No exception may cross the library's boundary: each export runs its body through Guarded, which
-// logs what escapes and returns the export's "unknown" value instead.
+// logs what escapes and returns the export's "unknown" value instead. Exports that touch records
+// use GuardedOnRecords, which also holds the record barrier, so the records cannot be released
+// under them.
 #pragma once
 
 #include <exception>
 #include <utility>
 
 #include "Logging/Log.h"
+#include "records/RecordBarrier.h"
 
 template <class Result, class Body>
 Result Guarded(const char* exportName, Result unknown, Body&& body) noexcept {
@@ -24,5 +27,21 @@ void Guarded(const char* exportName, Body&& body) noexcept {
     Guarded(exportName, 0, [&] {
         std::forward<Body>(body)();
         return 0;
+    });
+}
+
+template <class Result, class Body>
+Result GuardedOnRecords(const char* exportName, Result unknown, Body&& body) noexcept {
+    return Guarded(exportName, unknown, [&] {
+        const CRecordBarrier::Shared records;
+        return std::forward<Body>(body)();
+    });
+}
+
+template <class Body>
+void GuardedOnRecords(const char* exportName, Body&& body) noexcept {
+    Guarded(exportName, [&] {
+        const CRecordBarrier::Shared records;
+        std::forward<Body>(body)();
     });
 }

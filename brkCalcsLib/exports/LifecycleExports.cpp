@@ -68,6 +68,11 @@ BRKCALCS_EXPORT void InitalizeDll(const CalcDllSettings* given) {
 
 BRKCALCS_EXPORT void DeInitalizeDll() {
     Guarded("DeInitalizeDll", [] {
+        // From a host callback the stop would wait for its own caller: refuse it before anything stops.
+        if (CRecordBarrier::HeldByThisThread()) {
+            LOG_SEV(error) << "DeInitalizeDll cannot run from inside a calculation or a library call";
+            return;
+        }
         g_bShuttingDown = true;
         BriskoDllPurgeProcessingQueues();
         BriskoDllTerminateThreads();

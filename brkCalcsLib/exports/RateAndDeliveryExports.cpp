@@ -29,9 +29,8 @@ extern "C" {
 BRKCALCS_EXPORT int BriskoDllSetYieldCurve(const char* symbol, const YieldCurvePoint* points, int count) {
     if (!points || count <= 0)
         return 0;
-    return Guarded("BriskoDllSetYieldCurve", 0, [&] {
-        CRateStore::Instance().SetYieldCurve(symbol, points, count);
-        if (!symbol)
+    return GuardedOnRecords("BriskoDllSetYieldCurve", 0, [&] {
+        if (CRateStore::Instance().SetYieldCurve(symbol, points, count) == 0 || !symbol)
             return 0;
         CBaseUnderlyingRecord* underlying = CRecordRegistry::Instance().FindUnderlyingRecord(symbol);
         return underlying ? underlying->MarkGroupsForRecalculation() : 0;
@@ -42,7 +41,7 @@ BRKCALCS_EXPORT void BriskoDllSetOptionDelivery(const char* symbol, const char* 
                                                 const std::vector<DeliveryComponent>* components) {
     if (!symbol || !root || !cash || !components)
         return;
-    Guarded("BriskoDllSetOptionDelivery", [&] {
+    GuardedOnRecords("BriskoDllSetOptionDelivery", [&] {
         CBaseUnderlyingRecord* underlying = FindOrCreateUnderlying(symbol);
         if (!underlying)
             return;

@@ -30,13 +30,13 @@ extern "C" {
 BRKCALCS_EXPORT void BriskoDllProcessMessage(const FeedMessage* message, int id32, int64_t foreignId) {
     if (!message || g_bShuttingDown)
         return;
-    Guarded("BriskoDllProcessMessage", [&] { ProcessFeedMessage(*message, id32, foreignId); });
+    GuardedOnRecords("BriskoDllProcessMessage", [&] { ProcessFeedMessage(*message, id32, foreignId); });
 }
 
 BRKCALCS_EXPORT int BriskoDllRegisterOption(const OptionKey* key, int64_t foreignId, int deliveryMode) {
     if (!key)
         return -1;
-    return Guarded("BriskoDllRegisterOption", -1, [&] {
+    return GuardedOnRecords("BriskoDllRegisterOption", -1, [&] {
         CRecordRegistry& registry = CRecordRegistry::Instance();
         if (const auto known = registry.FindOptionIndexByForeignId(foreignId))
             return *known;
@@ -52,7 +52,7 @@ BRKCALCS_EXPORT int BriskoDllRegisterOption(const OptionKey* key, int64_t foreig
 BRKCALCS_EXPORT int BriskoDllRequestOptionCalcInputs(int64_t id, OptionCalcInputs* inputs) {
     if (!inputs)
         return -1;
-    return Guarded("BriskoDllRequestOptionCalcInputs", -1, [&] {
+    return GuardedOnRecords("BriskoDllRequestOptionCalcInputs", -1, [&] {
         const int internalId = static_cast<int>(static_cast<uint32_t>(static_cast<uint64_t>(id)));
         const CBaseOptionRecord* option = CRecordRegistry::Instance().GetOptionRecordSlot(internalId);
         if (!option)
@@ -77,7 +77,7 @@ BRKCALCS_EXPORT int BriskoDllRequestOptionCalcInputs(int64_t id, OptionCalcInput
 BRKCALCS_EXPORT void BriskoDllGetOptionInputs(int64_t foreignId, float* strike, double* expiration, double* volatility,
                                               char* isPut, double* dividendAmount, double* dividendTime, double* rate,
                                               double* carry, int* model, double* mid) {
-    Guarded("BriskoDllGetOptionInputs", [&] {
+    GuardedOnRecords("BriskoDllGetOptionInputs", [&] {
         const CBaseOptionRecord* option = CRecordRegistry::Instance().FindOptionByForeignId(foreignId);
         if (!option)
             return;
@@ -101,7 +101,7 @@ BRKCALCS_EXPORT void BriskoDllGetOptionInputs(int64_t foreignId, float* strike, 
 }
 
 BRKCALCS_EXPORT void BriskoDllGetUnderlyingData(const char* symbol, double* bid, double* ask, double* last) {
-    Guarded("BriskoDllGetUnderlyingData", [&] {
+    GuardedOnRecords("BriskoDllGetUnderlyingData", [&] {
         SUnderlyingQuote quote;
         if (const CBaseUnderlyingRecord* underlying = FindUnderlying(symbol))
             quote = underlying->GetUnderlyingQuote();
@@ -112,7 +112,7 @@ BRKCALCS_EXPORT void BriskoDllGetUnderlyingData(const char* symbol, double* bid,
 }
 
 BRKCALCS_EXPORT void BriskoDllUseUserRates(const char* symbol, int flag) {
-    Guarded("BriskoDllUseUserRates", [&] {
+    GuardedOnRecords("BriskoDllUseUserRates", [&] {
         CBaseUnderlyingRecord* underlying = FindUnderlying(symbol);
         if (!underlying)
             return;
@@ -125,7 +125,7 @@ BRKCALCS_EXPORT void BriskoDllUseUserRates(const char* symbol, int flag) {
 }
 
 BRKCALCS_EXPORT void BriskoDllRefreshDividends(const char* symbol) {
-    Guarded("BriskoDllRefreshDividends", [&] {
+    GuardedOnRecords("BriskoDllRefreshDividends", [&] {
         if (CBaseUnderlyingRecord* underlying = FindUnderlying(symbol))
             underlying->RefreshDividends();
     });
@@ -134,11 +134,12 @@ BRKCALCS_EXPORT void BriskoDllRefreshDividends(const char* symbol) {
 BRKCALCS_EXPORT void BriskoDllAddRoot2SymbolMapping(const char* symbol, const char* root) {
     if (!symbol || !root)
         return;
-    Guarded("BriskoDllAddRoot2SymbolMapping", [&] { CRecordRegistry::Instance().AddRootMapping(symbol, root); });
+    GuardedOnRecords("BriskoDllAddRoot2SymbolMapping",
+                     [&] { CRecordRegistry::Instance().AddRootMapping(symbol, root); });
 }
 
 BRKCALCS_EXPORT bool BriskoDllSetStockSettings(const char* symbol, const StockSettings* settings) {
-    return Guarded("BriskoDllSetStockSettings", false, [&] {
+    return GuardedOnRecords("BriskoDllSetStockSettings", false, [&] {
         CBaseUnderlyingRecord* underlying = FindUnderlying(symbol);
         if (!underlying)
             return false;
@@ -153,7 +154,7 @@ BRKCALCS_EXPORT void BriskoDllSetOptionExpiryTypes(const ExpiryTypeEntry* entrie
 }
 
 BRKCALCS_EXPORT bool BriskoDllGetOptionsIdGroupedByExpiry(const char* symbol, OptionIdsByExpiry* ids) {
-    return Guarded("BriskoDllGetOptionsIdGroupedByExpiry", false, [&] {
+    return GuardedOnRecords("BriskoDllGetOptionsIdGroupedByExpiry", false, [&] {
         const CBaseUnderlyingRecord* underlying = FindUnderlying(symbol);
         if (!underlying || !ids)
             return false;
@@ -166,7 +167,7 @@ BRKCALCS_EXPORT bool BriskoDllGetOptionsIdGroupedByExpiry(const char* symbol, Op
 }
 
 BRKCALCS_EXPORT void BriskoDllDumpStock(const char* symbol) {
-    Guarded("BriskoDllDumpStock", [&] {
+    GuardedOnRecords("BriskoDllDumpStock", [&] {
         if (const CBaseUnderlyingRecord* underlying = FindUnderlying(symbol))
             underlying->LogUnderlyingRecord();
     });

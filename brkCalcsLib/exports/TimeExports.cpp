@@ -26,7 +26,7 @@ std::optional<DllDateTime> LocalMoment(const double* time) {
 
 template <class TimeOf>
 double TimeToExpiration(const char* exportName, int64_t foreignId, const double* time, TimeOf timeOf) {
-    return Guarded(exportName, 0.0, [&] {
+    return GuardedOnRecords(exportName, 0.0, [&] {
         const CBaseOptionRecord* option = CRecordRegistry::Instance().FindOptionByForeignId(foreignId);
         const auto now = LocalMoment(time);
         if (!option || !now)

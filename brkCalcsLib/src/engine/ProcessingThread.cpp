@@ -1,21 +1,31 @@
 #include "engine/ProcessingThread.h"
 
+#include <chrono>
 #include <exception>
+#include <thread>
 
 #include <boost/asio/post.hpp>
 
 #include "Logging/Log.h"
 
+namespace {
+
+// Long enough to span the gap between two records of a feed burst on every slot.
+constexpr std::chrono::microseconds kStayAwake{100};
+
+}  // namespace
+
 CProcessingThread::CProcessingThread() : m_work(boost::asio::make_work_guard(m_ioService)) {}
 
 CProcessingThread::~CProcessingThread() {
     StopLoop();
-    JoinOnDestruction();
+    Join();
 }
 
 int CProcessingThread::Run() {
     try {
-        m_ioService.run();
+        while (m_ioService.run_one() != 0)
+            StayAwakeForMore();
     } catch (const std::exception& e) {
         LOG_SEV(error) << "exception: CProcessingThread::Run() " << e.what();
     } catch (...) {
@@ -25,9 +35,21 @@ int CProcessingThread::Run() {
     return 0;
 }
 
+void CProcessingThread::StayAwakeForMore() const {
+    const auto until = std::chrono::steady_clock::now() + kStayAwake;
+    while (m_queued.load(std::memory_order_relaxed) == 0) {
+        // Yielding, not spinning hard: on a busy machine the feed thread may need this core.
+        std::this_thread::yield();
+        if (std::chrono::steady_clock::now() >= until)
+            return;
+    }
+}
+
 void CProcessingThread::Post(std::function<void()> handler) {
+    m_queued.fetch_add(1, std::memory_order_relaxed);
     // A failing calculation costs only its own record: the slot goes on with the next one.
-    boost::asio::post(m_ioService, [handler = std::move(handler)] {
+    boost::asio::post(m_ioService, [this, handler = std::move(handler)] {
+        m_queued.fetch_sub(1, std::memory_order_relaxed);
         try {
             handler();
         } catch (const std::exception& e) {

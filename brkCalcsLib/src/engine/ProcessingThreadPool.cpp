@@ -8,8 +8,11 @@
 unsigned CProcessingThreadPool::Start(unsigned n) {
     n = std::min(n, kSlotCount);
     for (unsigned i = 0; i < n; ++i) {
-        if (m_slots[i].IsRunning())
+        if (m_slots[i].IsRunning() && !m_slots[i].IsStopRequested())
             continue;
+        // A thread that outlived the last stop's join is still in its last handler and leaves the
+        // loop after it: wait for it, or the slot would never run again.
+        m_slots[i].Join();
         m_slots[i].ResetStopped();
         try {
             m_slots[i].Start();

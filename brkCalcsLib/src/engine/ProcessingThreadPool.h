@@ -14,7 +14,8 @@ public:
     static constexpr unsigned kJoinTimeoutMs = 2000;
 
     // Starts the first min(n, 16) slots that are not running; that count becomes the spreading
-    // width. A slot whose thread cannot be created ends the start there; the count started is returned.
+    // width. A slot still stopping (its thread outlived the stop's join) is waited for and started
+    // again. A slot whose thread cannot be created ends the start there; the count started is returned.
     unsigned Start(unsigned n);
     // Queues a handler on the next slot; false when no thread count was set (nothing will run it).
     bool PostRoundRobin(std::function<void()> handler);

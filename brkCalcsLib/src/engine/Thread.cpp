@@ -1,10 +1,9 @@
 #include "engine/Thread.h"
 
-CThread::~CThread() { JoinOnDestruction(); }
+CThread::~CThread() { Join(); }
 
 void CThread::Start() {
-    if (m_thread.joinable())
-        m_thread.join();
+    Join();
     m_bStopRequested = false;
     m_bRunning = true;
     try {
@@ -24,7 +23,7 @@ bool CThread::JoinFor(boost::chrono::milliseconds timeout) {
     return m_thread.try_join_for(timeout);
 }
 
-void CThread::JoinOnDestruction() {
+void CThread::Join() {
     if (m_thread.joinable())
         m_thread.join();
 }

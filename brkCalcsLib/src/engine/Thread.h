@@ -20,12 +20,13 @@ public:
     void Start();
     // Waits at most the given time for the thread; true when it has ended (or never ran).
     bool JoinFor(boost::chrono::milliseconds timeout);
+    // Waits for the thread, however long it takes. Derived destructors call it before their
+    // members go, since Run uses them.
+    void Join();
     bool IsRunning() const { return m_bRunning; }
+    bool IsStopRequested() const { return m_bStopRequested; }
 
 protected:
-    // Derived destructors call this before their members go, since Run uses them.
-    void JoinOnDestruction();
-
     std::atomic<bool> m_bStopRequested{false};
 
 private:

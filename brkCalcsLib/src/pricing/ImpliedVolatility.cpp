@@ -144,7 +144,7 @@ SearchResult SearchBracket(const ModelInputs& inputs, double price, double guess
 
 int CalcIV(double& volatility, char type, const std::vector<double>& times, int model, int steps, bool verbose,
            double S, double X, double T, double r, double b, double price, double guess,
-           const std::vector<double>& amounts) {
+           const std::vector<double>& amounts, SFirstBracket* firstBracket) {
     volatility = 0.0;
     if (!AllFinite(S, X, T, r, b, price) || S <= 0.0 || X <= 0.0)
         return eCalcIVBadInput;
@@ -160,8 +160,16 @@ int CalcIV(double& volatility, char type, const std::vector<double>& times, int 
             bracket.sigmaLower = bracket.sigmaUpper;
             bracket.sigmaUpper += kIntervalWidth;
         }
-        bracket.optionValueLower = attempt == 0 ? ModelValue(inputs, bracket.sigmaLower) : bracket.optionValueUpper;
-        bracket.optionValueUpper = ModelValue(inputs, bracket.sigmaUpper);
+        if (attempt == 0 && firstBracket && firstBracket->known) {
+            bracket.optionValueLower = firstBracket->lowerValue;
+            bracket.optionValueUpper = firstBracket->upperValue;
+        } else {
+            bracket.optionValueLower =
+                attempt == 0 ? ModelValue(inputs, bracket.sigmaLower) : bracket.optionValueUpper;
+            bracket.optionValueUpper = ModelValue(inputs, bracket.sigmaUpper);
+            if (attempt == 0 && firstBracket)
+                *firstBracket = {true, bracket.optionValueLower, bracket.optionValueUpper};
+        }
         if (std::fabs(price - bracket.optionValueLower) < kPriceTolerance) {
             if (verbose)
                 PrintBracket("(presolved to sigmaLower)", type, price, bracket, S, X, T);

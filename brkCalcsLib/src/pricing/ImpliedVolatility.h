@@ -18,8 +18,17 @@ enum CalcIVResult : int {
 // whenever an estimate is not finite). `volatility` is always written, 0 on every failure. `model` is a
 // PricingModel (unknown numbers solve with BS); `steps` are the tree steps of the CRR model. With
 // `verbose` each outcome prints one line on standard output.
+//
+// The model values at the ends of the first bracket do not depend on the price. A caller that
+// solves several prices of one option with the same inputs (bid, ask and mid) passes one
+// SFirstBracket to each solve, and only the first computes them.
+struct SFirstBracket {
+    bool known = false;
+    double lowerValue = 0.0;
+    double upperValue = 0.0;
+};
 int CalcIV(double& volatility, char type, const std::vector<double>& times, int model, int steps, bool verbose,
            double S, double X, double T, double r, double b, double price, double guess,
-           const std::vector<double>& amounts);
+           const std::vector<double>& amounts, SFirstBracket* firstBracket = nullptr);
 
 }  // namespace Pricing

@@ -70,8 +70,14 @@ double NormalCdfSeries(double x) {
     double term = x;
     double sum = x;
     for (int i = 1; i <= 100; ++i) {
-        term *= x2 / (2.0 * i + 1.0);
+        const double divisor = 2.0 * i + 1.0;
+        term *= x2 / divisor;
         sum += term;
+        // Past the largest term every term is smaller than the one before; once a term is below
+        // half the sum's last place, adding it and all after it leaves the sum unchanged, so
+        // stopping here gives exactly the 100-term value.
+        if (divisor > x2 && std::fabs(term) <= std::fabs(sum) * 0x1p-54)
+            break;
     }
     return 0.5 + sum * std::exp(-x2 / 2.0) * kInvSqrt2Pi;
 }

@@ -1,5 +1,6 @@
 #include "rates/RateStore.h"
 
+#include <cmath>
 #include <ctime>
 #include <mutex>
 #include <vector>
@@ -26,6 +27,13 @@ void SetPoints(Curve& curve, const std::vector<YieldCurvePoint>& points) {
     }
 }
 
+// A point the store can hold: a real month, and rates that price (a NaN or infinite rate would
+// reach every option of the curve).
+bool IsUsable(const YieldCurvePoint& point) {
+    return point.date.month >= 1 && point.date.month <= 12 && std::isfinite(point.dRate) &&
+           std::isfinite(point.dRate2);
+}
+
 }  // namespace
 
 CRateStore& CRateStore::Instance() {
@@ -40,7 +48,7 @@ int CRateStore::SetYieldCurve(const char* symbol, const YieldCurvePoint* points,
         return 0;
     std::vector<YieldCurvePoint> usable;
     for (int i = 0; i < count; ++i)
-        if (points[i].date.month >= 1 && points[i].date.month <= 12)
+        if (IsUsable(points[i]))
             usable.push_back(points[i]);
     if (usable.empty())
         return 0;

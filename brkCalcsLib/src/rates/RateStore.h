@@ -20,7 +20,8 @@ public:
 
     // Replaces the curve of the symbol (null: the default curve) by the points: the first usable
     // point's date becomes the base date, each point stores its rate and second value, and the
-    // default curve's empty months are filled. Points with a month outside 1..12 are skipped.
+    // default curve's empty months are filled. Points with a month outside 1..12, or whose rate or
+    // second value is NaN or infinite, are skipped.
     // Returns the number of points loaded; 0 (and nothing changes) for a null list, a count
     // below 1 or no usable point.
     int SetYieldCurve(const char* symbol, const YieldCurvePoint* points, int count);

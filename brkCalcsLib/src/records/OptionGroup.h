@@ -19,8 +19,8 @@ class CBaseUnderlyingRecord;
 // What the at-the-money pair says about the group.
 struct SGroupCarry {
     double parityValue = 0.0;  // parity-implied underlying price; 0 when the pair's quote is not usable
-    double forward = 0.0;      // X + (call mid - put mid)
-    double carryTerm = 0.0;    // X (e^(rT) - 1)
+    double forward = 0.0;      // X + (call mid - put mid) e^(rT)
+    double carryTerm = 0.0;    // forward - parityValue
     double forwardMinusS = 0.0;
     double atmStrike = 0.0;
     double atmBid = 0.0;

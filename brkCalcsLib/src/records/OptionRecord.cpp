@@ -156,8 +156,10 @@ void CBaseOptionRecord::CalcTheoBlock(const DllDateTime& tape) {
     std::vector<double> amounts, times;
     group.CopyDividendSchedule(amounts, times);
 
+    Pricing::SFirstBracket bracket;  // the three solves share their inputs
     auto solve = [&](double price, double& iv) {
-        Pricing::CalcIV(iv, m_type, times, model, kTreeSteps, false, S, X, T, r, carry, price, guess, amounts);
+        Pricing::CalcIV(iv, m_type, times, model, kTreeSteps, false, S, X, T, r, carry, price, guess, amounts,
+                        &bracket);
     };
     solve(midPrice, m_results.midIV);
     if (m_results.midIV == 0.0)
@@ -177,12 +179,12 @@ void CBaseOptionRecord::CalcTheoBlock(const DllDateTime& tape) {
     CalcProbabilityITM(tape);
 }
 
-void CBaseOptionRecord::CalculateIVGreeks(const DllDateTime& tape) {
+void CBaseOptionRecord::CalculateIVGreeks(const DllDateTime& tape, const SGroupCarry& groupCarry) {
     std::lock_guard<std::mutex> calc(m_calcMutex);
-    CalculateIVGreeksLocked(tape);
+    CalculateIVGreeksLocked(tape, groupCarry);
 }
 
-void CBaseOptionRecord::CalculateIVGreeksLocked(const DllDateTime& tape) {
+void CBaseOptionRecord::CalculateIVGreeksLocked(const DllDateTime& tape, const SGroupCarry& groupCarry) {
     LOG_SCOPE("CalculateIVGreeks");
     if (!CheckCalculable(tape))
         return;
@@ -201,8 +203,6 @@ void CBaseOptionRecord::CalculateIVGreeksLocked(const DllDateTime& tape) {
     group.CopyDividendSchedule(amounts, times);
     const double T = CalcWeightedTimeToExpiration(tape);
     const double r = GetActiveInterestRate();
-    group.UpdateAtmOption(tape);
-    const SGroupCarry groupCarry = group.Carry();
     m_groupCarry = groupCarry.carry;
     m_parityValue = groupCarry.parityValue;
     const double parity = groupCarry.parityValue;
@@ -249,8 +249,10 @@ void CBaseOptionRecord::CalculateIVGreeksLocked(const DllDateTime& tape) {
     const double X = m_strike;
     const double bid = m_bid;
     const double ask = m_ask;
+    Pricing::SFirstBracket bracket;  // the three solves share their inputs
     auto solve = [&](double price, double guess, double& iv) {
-        return Pricing::CalcIV(iv, m_type, times, model, kTreeSteps, false, S, X, T, r, carry, price, guess, amounts);
+        return Pricing::CalcIV(iv, m_type, times, model, kTreeSteps, false, S, X, T, r, carry, price, guess, amounts,
+                               &bracket);
     };
 
     int askStatus = -1;
@@ -422,13 +424,16 @@ double CBaseOptionRecord::CalcParityImpliedUnderlying(const CBaseOptionRecord& c
         return 0.0;
     const double r = call.GetActiveInterestRate();
     const double T = call.CalcWeightedTimeToExpiration(tape);
-    const double term = call.m_strike * (std::exp(r * T) - 1.0);
-    const double impliedForward = call.m_strike + ((callBid + callAsk) * 0.5 - (putBid + putAsk) * 0.5);
-    if (impliedForward < EPS || !std::isfinite(term))
+    // Exact put-call parity, C - P = (F - X)·e^(-rT), solved for the forward F; the underlying is F
+    // discounted, and the carry term is what separates the two.
+    const double growth = std::exp(r * T);
+    const double impliedForward = call.m_strike + ((callBid + callAsk) * 0.5 - (putBid + putAsk) * 0.5) * growth;
+    const double underlying = impliedForward / growth;
+    if (impliedForward < EPS || !std::isfinite(underlying))
         return 0.0;
     forward = impliedForward;
-    carryTerm = term;
-    return impliedForward - term;
+    carryTerm = impliedForward - underlying;
+    return underlying;
 }
 
 double CBaseOptionRecord::CalcDividendCarry(const std::vector<double>& times, double S, double r, double T,

@@ -23,6 +23,7 @@
 
 class COptionGroup;
 class CBaseUnderlyingRecord;
+struct SGroupCarry;
 
 // What the last calculation used.
 struct SOptionInputs {
@@ -73,9 +74,9 @@ public:
     // Full calculation under the underlying's lock, then the kind-12 result to the host.
     void Process(int a) override;
 
-    // The montage's calculation of the implied volatilities (no theo, no Greeks). The caller
-    // holds the underlying's m_lock shared.
-    void CalculateIVGreeks(const DllDateTime& tape);
+    // The montage's calculation of the implied volatilities (no theo, no Greeks), with the group's
+    // carry as the montage refreshed it for this pass. The caller holds the underlying's m_lock shared.
+    void CalculateIVGreeks(const DllDateTime& tape, const SGroupCarry& groupCarry);
     // The montage's check before it recalculates: takes the group's carry and parity value and
     // marks the option and its pair dirty when the carry or the underlying price moved.
     void TakeGroupCarry(double groupCarry, double parityValue, double calcPrice);
@@ -107,7 +108,7 @@ public:
     // Whether this option's and its pair's quotes are good enough to imply the forward.
     bool IsPairQuoteUsable(double referencePrice, const DllDateTime& tape) const;
     // From a call and its pair: the parity-implied underlying price (0 when not computable); the
-    // forward and the carry term through the out-parameters.
+    // forward and the carry term (forward minus that price) through the out-parameters.
     static double CalcParityImpliedUnderlying(const CBaseOptionRecord& call, const DllDateTime& tape, double& forward,
                                               double& carryTerm);
     static double CalcDividendCarry(const std::vector<double>& times, double S, double r, double T,
@@ -139,7 +140,7 @@ private:
     // Steps shared by both calculations; false when the calculation is to be skipped.
     bool CheckCalculable(const DllDateTime& tape);
     void CalcTheoBlock(const DllDateTime& tape);
-    void CalculateIVGreeksLocked(const DllDateTime& tape);
+    void CalculateIVGreeksLocked(const DllDateTime& tape, const SGroupCarry& groupCarry);
     void StoreCalcInputs(double S, double X, double T, double r, const DllDateTime& tape, double carry,
                          double midPrice, int model, const std::vector<double>& amounts,
                          const std::vector<double>& times);

@@ -1,9 +1,8 @@
 #include "records/RecordProcessor.h"
 
-#include <mutex>
-
 #include "Logging/Log.h"
 #include "records/Record.h"
+#include "records/RecordBarrier.h"
 
 CRecordProcessor& CRecordProcessor::Instance() {
     static CRecordProcessor processor;
@@ -40,18 +39,10 @@ bool CRecordProcessor::Enqueue(IRecord* record, uint64_t generation) {
     return queued;
 }
 
-namespace {
-thread_local bool t_inRun = false;
-}
-
 void CRecordProcessor::Run(IRecord* record, uint64_t generation) {
-    std::shared_lock<std::shared_mutex> barrier(m_barrier);
+    const CRecordBarrier::Shared records;
     if (generation != m_generation.load())
         return;  // the record was released after this run was queued
-    struct InRun {
-        InRun() { t_inRun = true; }
-        ~InRun() { t_inRun = false; }
-    } inRun;
     auto& state = record->m_processingState;
     state = eRunning;
     struct RequeueOnExit {
@@ -72,12 +63,11 @@ void CRecordProcessor::Run(IRecord* record, uint64_t generation) {
 }
 
 bool CRecordProcessor::ReleaseWhileIdle(const std::function<void()>& release) {
-    if (t_inRun) {
-        LOG_SEV(error) << "records cannot be released from inside their calculation";
-        return false;
-    }
-    std::unique_lock<std::shared_mutex> barrier(m_barrier);
-    release();
-    ++m_generation;
-    return true;
+    const bool released = CRecordBarrier::Instance().RunExclusive([&] {
+        release();
+        ++m_generation;
+    });
+    if (!released)
+        LOG_SEV(error) << "records cannot be released from inside a calculation or a library call";
+    return released;
 }

@@ -6,15 +6,15 @@
 // they were calculated and the last one reflects the last quote.
 //
 // Records posted before a release of all records must never touch the released ones: each post
-// carries the generation it was made in and a run checks it under the barrier. The release takes the
-// barrier exclusively, which waits out the runs in progress and holds back the queued ones, frees the
-// records and moves the generation on, so every run queued until then finds itself outdated.
+// carries the generation it was made in and a run checks it inside the record barrier. The release
+// takes the barrier exclusively, which waits out the runs (and exports) in progress and holds back
+// the queued ones, frees the records and moves the generation on, so every run queued until then
+// finds itself outdated.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
-#include <shared_mutex>
 
 #include "engine/ProcessingThreadPool.h"
 
@@ -29,9 +29,9 @@ public:
     // Queues the record's recalculation; false when no processing thread count is set.
     bool Post(IRecord* record);
 
-    // Runs `release` while no run is in progress or can start, then makes every run queued so far a
-    // no-op. Refused (false, logged) from inside a run, such as a result callback: the run would
-    // wait for itself.
+    // Runs `release` while no run or export is in progress or can start, then makes every run queued
+    // so far a no-op. Refused (false, logged) from inside a run or an export, such as from a host
+    // callback: the release would wait for its own caller.
     bool ReleaseWhileIdle(const std::function<void()>& release);
 
 private:
@@ -42,5 +42,4 @@ private:
 
     CProcessingThreadPool m_threads;
     std::atomic<uint64_t> m_generation{0};
-    std::shared_mutex m_barrier;
 };

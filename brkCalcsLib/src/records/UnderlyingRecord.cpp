@@ -422,22 +422,23 @@ void CBaseUnderlyingRecord::CalcMontage(const DllDateTime& tape) {
     for (const auto& group : m_pOptionData->m_groups) {
         if (!group->m_pFirstOption)
             break;
+        // Nothing a calculation of the pass writes moves the at-the-money pair or the carry derived
+        // from it, so one search per group serves all of its options.
         group->UpdateAtmOption(tape);
         if (!CompareTimestamps(group->ExpirationStamp(), tape))
             continue;
+        const SGroupCarry carry = group->Carry();
         const SGroupSettlement& settlement = group->m_settlement;
         for (CBaseOptionRecord* o = group->m_pFirstOption; o; o = o->m_pNext) {
-            group->UpdateAtmOption(tape);
-            const SGroupCarry carry = group->Carry();
             o->TakeGroupCarry(carry.carry, carry.parityValue, calcPrice);
             const bool datesValid = settlement.m_bAdjustedExpiryValid ? IsValidDateTime(settlement.m_adjustedExpiry)
                                                                        : IsValidDate(TimestampAt(o->Expiry(), 16, 0));
             if (!datesValid)
                 continue;
             if (o->IsDirty())
-                o->CalculateIVGreeks(tape);
+                o->CalculateIVGreeks(tape, carry);
             if (o->m_pPair && o->m_pPair->IsDirty())
-                o->m_pPair->CalculateIVGreeks(tape);
+                o->m_pPair->CalculateIVGreeks(tape, carry);
         }
     }
 }

@@ -1,5 +1,6 @@
 #include "engine/ProcessingThreadPool.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -123,6 +124,36 @@ TEST(ProcessingThreadPool, TerminateLeavesQueuedHandlersUnrun) {
     hold.unlock();
     stopper.join();
     EXPECT_EQ(completion.count(), 1);
+}
+
+TEST(ProcessingThreadPool, ASlotStillStoppingIsStartedAgain) {
+    CProcessingThreadPool pool;
+    pool.Start(2);
+    // The first slot's handler outlives the stop's 2000 ms join.
+    std::atomic<bool> release{false};
+    Completion started;
+    pool.PostRoundRobin([&] {
+        started.done();
+        while (!release)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    });
+    ASSERT_TRUE(started.waitFor(1));
+    pool.Terminate();
+    ASSERT_EQ(pool.RunningCount(), 1u);
+
+    // The handler ends only after the next start has looked at its slot.
+    std::thread releaser([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        release = true;
+    });
+    pool.Start(2);
+    releaser.join();
+    Completion completion;
+    for (int i = 0; i < 8; ++i)
+        pool.PostRoundRobin([&] { completion.done(); });
+    EXPECT_TRUE(completion.waitFor(8));
+    EXPECT_EQ(completion.threadCount(), 2u);
+    pool.Terminate();
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 
 #include "LoadedLibrary.h"
 #include "Logging/Log.h"
+#include "support/FeedRecords.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -28,11 +29,6 @@ const char* const kExports[] = {
     "BriskoDllCalcCalendarTimeToExpiration", "BriskoDllCalcTheoPrice", "BriskoDllCalcGreeks", "BriskoDllGlobalCalcIV",
     "BriskoDllCalcTheoPriceHrr", "BriskoDllCleanUpRecords", "BriskoDllPurgeProcessingQueues",
     "BriskoDllTerminateThreads", "BriskoDllDumpStock"};
-
-LoadedLibrary& Library() {
-    static LoadedLibrary library;
-    return library;
-}
 
 struct Received {
     std::mutex mutex;
@@ -66,34 +62,14 @@ bool WaitFor(const std::function<bool()>& condition) {
     return condition();
 }
 
-OptionKey SpyKey(bool put) {
-    OptionKey key{};
-    std::memcpy(key.root, "SPY", 3);
-    key.year = 15;
-    key.monthCode = put ? 'M' : 'A';
-    key.day = 16;
-    key.strike = 42500;
-    return key;
-}
-
-FeedMessage Message(int recordClass, const char* symbol, float bid, float ask) {
-    FeedMessage message{};
-    message.type = static_cast<uint8_t>((recordClass << 5) | 2);
-    message.time = 100000000;  // 10:00:00.000
-    if (symbol)
-        std::strncpy(message.key, symbol, sizeof message.key - 1);
-    message.bid = bid;
-    message.ask = ask;
-    return message;
-}
-
 CalcDllSettings Settings(unsigned threads) {
-    CalcDllSettings settings{};
+    CalcDllSettings settings = EngineSettings(threads);
     settings.pfResultCallback = &OnResult;
-    settings.nThreads = threads;
-    settings.tradeDate = DllDate{2015, 1, 12};
-    settings.dRegularDayWeight = settings.dWeekendDayWeight = settings.dHolidayWeight = settings.dEarlyCloseDayWeight = 1.0;
     return settings;
+}
+
+OptionKey SpyKey(bool put) {
+    return OptionKeyOf("SPY", put ? 'M' : 'A', 16, 42.5);
 }
 
 // Registers a call and a put on SPY, quotes the underlying and both options, and waits for their results.
@@ -106,11 +82,11 @@ void QuoteSpyAndExpectResults(LoadedLibrary& lib) {
     ASSERT_GE(lib.RegisterOption(&call, 501, 0), 0);
     const OptionKey put = SpyKey(true);
     ASSERT_GE(lib.RegisterOption(&put, 502, 0), 0);
-    const FeedMessage underlying = Message(2, "SPY", 42.45f, 42.55f);
+    const FeedMessage underlying = QuoteMessage(2, "SPY", 42.45f, 42.55f);
     lib.ProcessMessage(&underlying, -1, 1);
-    const FeedMessage callQuote = Message(4, nullptr, 0.60f, 0.64f);
+    const FeedMessage callQuote = QuoteMessage(4, nullptr, 0.60f, 0.64f);
     lib.ProcessMessage(&callQuote, -1, 501);
-    const FeedMessage putQuote = Message(4, nullptr, 0.58f, 0.62f);
+    const FeedMessage putQuote = QuoteMessage(4, nullptr, 0.58f, 0.62f);
     lib.ProcessMessage(&putQuote, -1, 502);
     ASSERT_TRUE(WaitFor([] {
         std::lock_guard<std::mutex> lock(g_received.mutex);
@@ -184,7 +160,7 @@ TEST(LibraryExports, QuotesReachTheHostAsResultsAcrossARestart) {
 
         lib.DeInitalize();
         // After the stop nothing is processed, not even the feed time.
-        const FeedMessage late = Message(2, "SPY", 43.0f, 43.1f);
+        const FeedMessage late = QuoteMessage(2, "SPY", 43.0f, 43.1f);
         lib.ProcessMessage(&late, -1, 1);
         lib.GetUnderlyingData("SPY", &bid, &ask, &last);
         EXPECT_EQ(bid, 0.0) << round;

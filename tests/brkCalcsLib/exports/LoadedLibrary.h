@@ -28,6 +28,8 @@ struct LoadedLibrary {
     PFN_CalcGreeks CalcGreeks = nullptr;
     PFN_GlobalCalcIV GlobalCalcIV = nullptr;
     PFN_PurgeProcessingQueues PurgeProcessingQueues = nullptr;
+    PFN_CleanUpRecords CleanUpRecords = nullptr;
+    PFN_SetOptionDelivery SetOptionDelivery = nullptr;
 
     LoadedLibrary() {
         std::string error;
@@ -50,6 +52,8 @@ struct LoadedLibrary {
         Bind(CalcGreeks, "BriskoDllCalcGreeks");
         Bind(GlobalCalcIV, "BriskoDllGlobalCalcIV");
         Bind(PurgeProcessingQueues, "BriskoDllPurgeProcessingQueues");
+        Bind(CleanUpRecords, "BriskoDllCleanUpRecords");
+        Bind(SetOptionDelivery, "BriskoDllSetOptionDelivery");
     }
 
     template <class F>
@@ -58,3 +62,9 @@ struct LoadedLibrary {
         ASSERT_NE(slot, nullptr) << name;
     }
 };
+
+// The one binding a test program shares between its files.
+inline LoadedLibrary& Library() {
+    static LoadedLibrary library;
+    return library;
+}

@@ -176,6 +176,30 @@ TEST(CalcIV, PriceBeyondTheLastIntervalFailsToBracket) {
               "X(40.0000) T(0.5000) \n");
 }
 
+TEST(CalcIV, SolvesSharingTheFirstBracketMatchSolvesAlone) {
+    // One option's bid, ask and mid as an option record solves them, plus prices that end at the
+    // bracket's ends, below it and beyond the first interval.
+    for (int model : {BS, BJ, MaxBSBJ}) {
+        for (char type : {'c', 'p'}) {
+            auto value = [&](double sigma) { return MaxBSBJPrice(type, kNone, kNone, 42, 40, 0.5, 0.1, 0.05, sigma); };
+            auto solve = [&](double price, double& volatility, SFirstBracket* shared) {
+                return CalcIV(volatility, type, kNone, model, 100, false, 42, 40, 0.5, 0.1, 0.05, price, 0.25, kNone,
+                              shared);
+            };
+            SFirstBracket shared;
+            for (double sigma : {0.29, 0.31, 0.3, 0.02, 2.02, 0.01, 3.5}) {
+                const double price = value(sigma);
+                double alone = -1.0, together = -2.0;
+                const int aloneCode = solve(price, alone, nullptr);
+                const int togetherCode = solve(price, together, &shared);
+                EXPECT_EQ(aloneCode, togetherCode) << model << type << price;
+                EXPECT_EQ(alone, together) << model << type << price;
+            }
+            EXPECT_TRUE(shared.known);
+        }
+    }
+}
+
 TEST(CalcIV, GuessOutsideTheBracketIsIgnored) {
     // The same search, evaluation for evaluation, as without a guess.
     const std::string secant = SolveTraced(4.7594).trace;

@@ -37,6 +37,27 @@ TEST(NormalCdfSeries, AgreesWithHartInsideEightAndUsesItBeyond) {
         EXPECT_EQ(NormalCdfSeries(x), NormalCdf(x)) << "x = " << x;
 }
 
+// The series summed term by term to the end, as the pricers always did.
+double FullSeries(double x) {
+    if (std::fabs(x) > 8.0)
+        return NormalCdf(x);
+    const double x2 = x * x;
+    double term = x, sum = x;
+    for (int i = 1; i <= 100; ++i) {
+        term *= x2 / (2.0 * i + 1.0);
+        sum += term;
+    }
+    return 0.5 + sum * std::exp(-x2 / 2.0) * 0.3989422804014328;
+}
+
+TEST(NormalCdfSeries, StoppingEarlyGivesTheFullSeriesExactly) {
+    for (double x = -8.0; x <= 8.0; x += 0.001)
+        ASSERT_EQ(NormalCdfSeries(x), FullSeries(x)) << "x = " << x;
+    for (double x : {0.0, -0.0, 1e-300, -1e-12, 3.0e-8, 7.999999999, -7.999999999, 8.0, -8.0})
+        EXPECT_EQ(NormalCdfSeries(x), FullSeries(x)) << "x = " << x;
+    EXPECT_TRUE(std::isnan(NormalCdfSeries(NAN)));
+}
+
 TEST(BivariateNormal, MatchesClosedForms) {
     // M(0, 0; rho) = 1/4 + asin(rho) / (2 pi); M(a, b; 0) = N(a) N(b). Drezner's four-point
     // quadrature is good to about 1e-5.

@@ -1,5 +1,6 @@
 #include "rates/RateStore.h"
 
+#include <cmath>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -90,6 +91,27 @@ TEST(SetYieldCurve, NothingToLoadChangesNothing) {
     EXPECT_EQ(Load(store, "IBM", {Point(Date(2014, 14, 1), 0.05)}), 0);
     EXPECT_DOUBLE_EQ(store.GetRateSlot(Date(2014, 1, 1)), 0.01);
     EXPECT_DOUBLE_EQ(store.GetCurveRate("IBM", Date(2014, 1, 1)), 0.01);
+}
+
+TEST(SetYieldCurve, PointsThatAreNotNumbersAreRefused) {
+    CRateStore store;
+    const double nan = std::nan(""), inf = INFINITY;
+    // On the default curve the refused points leave their months to the gap filling.
+    EXPECT_EQ(Load(store, nullptr,
+                   {Point(Date(2014, 1, 1), 0.01), Point(Date(2014, 2, 1), nan), Point(Date(2014, 3, 1), inf),
+                    Point(Date(2014, 4, 1), 0.04, -inf)}),
+              1);
+    EXPECT_DOUBLE_EQ(store.GetRateSlot(Date(2014, 2, 1)), 0.01);
+    EXPECT_DOUBLE_EQ(store.GetRateSlot(Date(2014, 4, 1)), 0.01);
+    // A named curve keeps only its finite points; one with none keeps the curve it had.
+    EXPECT_EQ(Load(store, "IBM", {Point(Date(2014, 6, 1), 0.02), Point(Date(2014, 7, 1), nan, 0.03)}), 1);
+    EXPECT_DOUBLE_EQ(store.GetCurveRate("IBM", Date(2014, 8, 1)), 0.02);
+    EXPECT_EQ(Load(store, "IBM", {Point(Date(2014, 6, 1), -inf), Point(Date(2014, 7, 1), 0.02, nan)}), 0);
+    EXPECT_DOUBLE_EQ(store.GetCurveRate("IBM", Date(2014, 8, 1)), 0.02);
+    // The first usable point sets the base date, not a refused one before it.
+    EXPECT_EQ(Load(store, nullptr, {Point(Date(2014, 1, 1), nan), Point(Date(2014, 5, 1), 0.05)}), 1);
+    EXPECT_DOUBLE_EQ(store.GetRateSlot(Date(2014, 5, 20)), 0.05);
+    EXPECT_TRUE(std::isfinite(store.GetRateSlot(Date(2014, 1, 1))));
 }
 
 }  // namespace

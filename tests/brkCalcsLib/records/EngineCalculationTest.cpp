@@ -1,7 +1,11 @@
 #include <cmath>
+#include <shared_mutex>
 
 #include "EngineFixture.h"
+#include "brkCalcsLib/pricing/ReferenceFormulas.h"
 #include "pricing/BlackScholes.h"
+#include "rates/RateStore.h"
+#include "records/OptionGroup.h"
 
 namespace enginetest {
 namespace {
@@ -117,6 +121,112 @@ TEST_F(EngineTest, OptionQuotesReachTheRecordByEitherId) {
     CRecordRegistry::Instance().MapOptionForeignId(5, option->InternalId());
     ProcessFeedMessage(OptionQuote(1.1, 1.3), 5, 0);
     EXPECT_NEAR(option->Ask(), 1.3, 1e-6);
+}
+
+void LoadFlatCurve(const char* symbol, double rate) {
+    const YieldCurvePoint point{rate, 0.0, DllDate{2015, 1, 1}, {}};
+    CRateStore::Instance().SetYieldCurve(symbol, &point, 1);
+}
+
+TEST_F(EngineTest, EuropeanPairPricesOnTheExactParityUnderlying) {
+    // A one-year index option at 4%: the first-order parity would put the underlying about 9.4 low.
+    LoadFlatCurve("^XEO", 0.04);
+    const double S = 6000.0, X = 6000.0, r = 0.04, sigma = 0.2;
+    const double T = (368.0 + 6.0 / 24.0) / 365.0;  // 2015-01-12 10:00 to 2016-01-15 16:00
+    CBaseOptionRecord* call = Register(MakeKey("XEO", 2016, 1, 15, false, X), 301);
+    CBaseOptionRecord* put = Register(MakeKey("XEO", 2016, 1, 15, true, X), 302);
+    ASSERT_TRUE(call && put && call->IsEuropean());
+    const double callPrice = PricingReference::BlackScholes(true, S, X, T, r, r, sigma);
+    const double putPrice = PricingReference::BlackScholes(false, S, X, T, r, r, sigma);
+    call->SetQuote(callPrice - 0.5, callPrice + 0.5);
+    put->SetQuote(putPrice - 0.5, putPrice + 0.5);
+    call->SetUnderlyingValue(S);
+    put->SetUnderlyingValue(S);
+    call->Process(0);
+    put->Process(0);
+    for (const CBaseOptionRecord* option : {call, put}) {
+        const SOptionSnapshot snapshot = option->Snapshot();
+        EXPECT_NEAR(snapshot.inputs.S, S, 1e-6) << option->Type();
+        EXPECT_DOUBLE_EQ(snapshot.inputs.r, r);
+        EXPECT_NEAR(snapshot.results.midIV, sigma, 1e-6) << option->Type();
+    }
+    // The group's forward and carry term keep their meanings: S e^(rT), and the forward less S.
+    COptionGroup& group = *call->m_pOptionGroup;
+    group.UpdateAtmOption(CTapeClock::Instance().Snapshot());
+    const SGroupCarry carry = group.Carry();
+    EXPECT_NEAR(carry.forward, S * std::exp(r * T), 1e-6);
+    EXPECT_NEAR(carry.carryTerm, carry.forward - S, 1e-6);
+    EXPECT_NEAR(carry.parityValue, S, 1e-6);
+}
+
+// The montage as it was: each group's at-the-money pair and carry refreshed before every option
+// and again inside its calculation.
+void MontageRefreshingPerOption(CBaseUnderlyingRecord& underlying) {
+    const DllDateTime tape = CTapeClock::Instance().Snapshot();
+    const auto data = underlying.OptionData();
+    std::shared_lock<std::shared_mutex> lists(underlying.m_lock);
+    auto calculate = [&](COptionGroup& group, CBaseOptionRecord& option) {
+        group.UpdateAtmOption(tape);
+        option.CalculateIVGreeks(tape, group.Carry());
+    };
+    for (std::size_t pass = 0; pass < data->m_groups.size(); ++pass) {
+        for (const auto& group : data->m_groups) {
+            group->UpdateAtmOption(tape);
+            for (CBaseOptionRecord* o = group->m_pFirstOption; o; o = o->m_pNext) {
+                group->UpdateAtmOption(tape);
+                const SGroupCarry carry = group->Carry();
+                o->TakeGroupCarry(carry.carry, carry.parityValue, data->m_calcPrice);
+                if (o->IsDirty())
+                    calculate(*group, *o);
+                if (o->m_pPair && o->m_pPair->IsDirty())
+                    calculate(*group, *o->m_pPair);
+            }
+        }
+    }
+}
+
+TEST_F(EngineTest, ChainMoveGivesTheResultsOfAPerOptionRefresh) {
+    // Two identical chains with a rate, so that the carry and parity paths count; one moves through
+    // the engine, the other through the montage as it was.
+    std::vector<std::vector<CBaseOptionRecord*>> chains;
+    for (const char* symbol : {"MVA", "MVB"}) {
+        LoadFlatCurve(symbol, 0.03);
+        ProcessFeedMessage(UnderlyingQuote(symbol, 99.95, 100.05), -1, 0);
+        std::vector<CBaseOptionRecord*> options;
+        int64_t id = symbol[2] == 'A' ? 1000 : 2000;
+        for (int month = 2; month <= 7; ++month) {
+            const double T = (month - 1) / 12.0;
+            for (double X = 70.0; X <= 130.0; X += 2.5) {
+                for (bool put : {false, true}) {
+                    CBaseOptionRecord* option = Register(MakeKey(symbol, 2015, month, 20, put, X), id++);
+                    ASSERT_NE(option, nullptr);
+                    const double price = PricingReference::BlackScholes(!put, 100.0, X, T, 0.03, 0.03, 0.3);
+                    ProcessFeedMessage(OptionQuote(std::max(price - 0.02, 0.0), price + 0.02), -1, option->ForeignId());
+                    options.push_back(option);
+                }
+            }
+        }
+        chains.push_back(options);
+    }
+    CBaseUnderlyingRecord* moved = CRecordRegistry::Instance().FindUnderlyingRecord("MVA");
+    CBaseUnderlyingRecord* reference = CRecordRegistry::Instance().FindUnderlyingRecord("MVB");
+    for (double mid : {100.0, 100.4, 99.3}) {
+        moved->ApplyQuote(mid - 0.05, mid + 0.05, false);
+        reference->ApplyQuote(mid - 0.05, mid + 0.05, false);
+        testing::internal::CaptureStdout();
+        moved->Process(0);
+        testing::internal::GetCapturedStdout();
+        MontageRefreshingPerOption(*reference);
+        for (std::size_t i = 0; i < chains[0].size(); ++i) {
+            const SOptionSnapshot a = chains[0][i]->Snapshot(), b = chains[1][i]->Snapshot();
+            auto same = [](double x, double y) { return std::fabs(x - y) <= 1e-12 * std::max(std::fabs(y), 1e-300); };
+            EXPECT_TRUE(same(a.results.midIV, b.results.midIV) && same(a.results.bidIV, b.results.bidIV) &&
+                        same(a.results.askIV, b.results.askIV) && same(a.inputs.S, b.inputs.S) &&
+                        same(a.inputs.carry, b.inputs.carry) && a.inputs.model == b.inputs.model)
+                << "option " << i << " at " << mid << ": " << a.results.midIV << " vs " << b.results.midIV;
+        }
+    }
+    EXPECT_GT(chains[0][20]->Snapshot().results.midIV, 0.2);
 }
 
 }  // namespace
