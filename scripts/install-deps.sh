@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev
   libboost-log-dev libboost-thread-dev libboost-program-options-dev libboost-filesystem-dev
-  libboost-date-time-dev libboost-system-dev libboost-chrono-dev libboost-iostreams-dev
+  libboost-date-time-dev libboost-system-dev libboost-chrono-dev
   libboost-serialization-dev
   libgtest-dev libgmock-dev libbenchmark-dev
 )

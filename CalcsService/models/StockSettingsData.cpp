@@ -1,6 +1,7 @@
 #include "models/StockSettingsData.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <mutex>
 #include <utility>
@@ -16,6 +17,157 @@ constexpr double DAYS_PER_YEAR = 365.0;
 bool isCashDividend(std::int32_t kind) {
     return kind != 11 && kind != 99;
 }
+
+// The client's rate, continuously compounded over calendar days / 365.
+double growth(double from, double to, double rate) {
+    return std::exp((to - from) / MS_PER_DAY / DAYS_PER_YEAR * rate);
+}
+
+// A dividend dated after the request's time, with its place in the request.
+struct UpcomingDividend {
+    double date;
+    float amount;
+    bool cash;
+    std::size_t index;
+};
+
+// The first count dividends dated after now, by date.
+std::vector<UpcomingDividend> upcomingDividends(const StockSettingsData& s, double now, std::size_t count) {
+    std::vector<UpcomingDividend> upcoming;
+    for (std::size_t j = 0; j < count; ++j) {
+        // A NaN date or a NaN now never qualifies.
+        if (now < s.dividendDates[j])
+            upcoming.push_back({s.dividendDates[j], s.dividendAmounts[j], isCashDividend(s.dividendTypes[j]), j});
+    }
+    std::sort(upcoming.begin(), upcoming.end(), [](const UpcomingDividend& a, const UpcomingDividend& b) {
+        return a.date < b.date || (a.date == b.date && a.index < b.index);
+    });
+    return upcoming;
+}
+
+// Sums of cash dividend forwards, sum(amount × exp((e - date) / year × rate)) over the first k cash
+// dividends in date order, for any expiration e and rate, without visiting every dividend: a tree of
+// runs of dividends keeps per run the power moments of the dates around the run's middle, from which
+// the run's sum is a short Taylor series in the rate while rate × half the run's length stays within
+// 1. Runs too long for the rate are split; the smallest runs are always summed term by term.
+class CashForwardSums {
+public:
+    explicit CashForwardSums(const std::vector<UpcomingDividend>& upcoming) {
+        for (const auto& d : upcoming)
+            if (d.cash) {
+                m_dates.push_back(d.date);
+                m_amounts.push_back(d.amount);
+            }
+        const std::size_t leaves = (m_dates.size() + kLeafSize - 1) / kLeafSize;
+        if (leaves > 0) {
+            m_nodes.resize(4 * leaves);
+            build(1, 0, leaves);
+            m_nLeaves = leaves;
+        }
+    }
+
+    // The sum over the first k cash dividends at expiration e.
+    double sum(std::size_t k, double e, double rate) const {
+        if (k == 0)
+            return 0.0;
+        if (std::isnan(rate))
+            return std::nan("");
+        return prefix(1, 0, m_nLeaves, k, e, rate);
+    }
+
+private:
+    static constexpr std::size_t kLeafSize = 16;
+    static constexpr std::size_t kTerms = 24;  // 1 / 24! is far below a double's precision
+    static constexpr double kReach = 1.0;      // largest |rate × half length in years| of a series
+
+    struct Node {
+        double middle = 0.0;     // ms since 1970
+        double halfYears = 0.0;  // half the run's length in years
+        std::array<double, kTerms> moments{};  // sum(amount × x^p) / p!, x = (middle - date) in years
+    };
+
+    std::size_t first(std::size_t leaf) const { return std::min(leaf * kLeafSize, m_dates.size()); }
+
+    void build(std::size_t node, std::size_t lo, std::size_t hi) {
+        const std::size_t begin = first(lo), end = first(hi);
+        Node& n = m_nodes[node];
+        n.middle = m_dates[begin] / 2 + m_dates[end - 1] / 2;
+        n.halfYears = (m_dates[end - 1] - m_dates[begin]) / 2 / MS_PER_DAY / DAYS_PER_YEAR;
+        if (hi - lo == 1) {
+            for (std::size_t j = begin; j < end; ++j)
+                addPowers(n, m_amounts[j], (n.middle - m_dates[j]) / MS_PER_DAY / DAYS_PER_YEAR);
+            return;
+        }
+        const std::size_t mid = lo + (hi - lo) / 2;
+        build(2 * node, lo, mid);
+        build(2 * node + 1, mid, hi);
+        addShifted(n, m_nodes[2 * node]);
+        addShifted(n, m_nodes[2 * node + 1]);
+    }
+
+    // moments[p] += weight × x^p / p!
+    static void addPowers(Node& n, double weight, double x) {
+        for (std::size_t p = 0; p < kTerms; ++p) {
+            n.moments[p] += weight;
+            weight *= x / static_cast<double>(p + 1);
+        }
+    }
+
+    // Adds a child's moments, moved to the parent's middle: x_parent = x_child + shift, so by the
+    // binomial theorem every child moment q adds to each parent moment p >= q.
+    static void addShifted(Node& parent, const Node& child) {
+        const double shift = (parent.middle - child.middle) / MS_PER_DAY / DAYS_PER_YEAR;
+        for (std::size_t q = 0; q < kTerms; ++q) {
+            double weight = child.moments[q];
+            for (std::size_t p = q; p < kTerms; ++p) {
+                parent.moments[p] += weight;
+                weight *= shift / static_cast<double>(p - q + 1);
+            }
+        }
+    }
+
+    double prefix(std::size_t node, std::size_t lo, std::size_t hi, std::size_t k, double e, double rate) const {
+        if (first(hi) <= k)
+            return whole(node, lo, hi, e, rate);
+        if (hi - lo == 1)
+            return terms(first(lo), k, e, rate);
+        const std::size_t mid = lo + (hi - lo) / 2;
+        double total = prefix(2 * node, lo, mid, k, e, rate);
+        if (first(mid) < k)
+            total += prefix(2 * node + 1, mid, hi, k, e, rate);
+        return total;
+    }
+
+    double whole(std::size_t node, std::size_t lo, std::size_t hi, double e, double rate) const {
+        if (hi - lo == 1)
+            return terms(first(lo), first(hi), e, rate);
+        const Node& n = m_nodes[node];
+        if (std::abs(rate) * n.halfYears <= kReach) {
+            // At rate 0 only the plain sum counts (far-flung dates may leave the higher moments infinite).
+            double series = n.moments[0];
+            if (rate != 0.0) {
+                series = n.moments[kTerms - 1];
+                for (std::size_t p = kTerms - 1; p-- > 0;)
+                    series = series * rate + n.moments[p];
+            }
+            return series * growth(n.middle, e, rate);
+        }
+        const std::size_t mid = lo + (hi - lo) / 2;
+        return whole(2 * node, lo, mid, e, rate) + whole(2 * node + 1, mid, hi, e, rate);
+    }
+
+    double terms(std::size_t begin, std::size_t end, double e, double rate) const {
+        double total = 0.0;
+        for (std::size_t j = begin; j < end; ++j)
+            total += m_amounts[j] * growth(m_dates[j], e, rate);
+        return total;
+    }
+
+    std::vector<double> m_dates;  // cash dividends in date order
+    std::vector<double> m_amounts;
+    std::vector<Node> m_nodes;  // node 1 is the root; node i has the children 2i and 2i + 1
+    std::size_t m_nLeaves = 0;
+};
 
 }  // namespace
 
@@ -33,12 +185,17 @@ void StockSettingsData::applySettings(Packets::Incoming::StockSettingsPacket req
         dividendDates = std::move(request.dividendDates);
         dividendAmounts = std::move(request.dividendAmounts);
         dividendTypes = std::move(request.dividendTypes);
+        // In the same exclusive section: a reader never sees the new expirations with the old maps.
+        rebuildMaps(request.time);
     }
-    updateDividendForwards(request.time);
 }
 
 void StockSettingsData::updateDividendForwards(double now) {
     std::unique_lock<std::shared_mutex> lock(*settingsMutex);
+    rebuildMaps(now);
+}
+
+void StockSettingsData::rebuildMaps(double now) {
     if (expirations.empty())
         return;
 
@@ -57,30 +214,42 @@ void StockSettingsData::updateDividendForwards(double now) {
         rate1ByExpiration[expirations[i]] = rates1[i];
         rate2ByExpiration[expirations[i]] = rates2[i];
     }
-    for (std::size_t i = 0; i < n; ++i) {
-        const double e = expirations[i];
-        const double rate = rate1ByExpiration[e];
-        cashDividendForwardSum[e] = 0.0;
-        firstCashDividendDate[e] = 0.0;
-        firstCashDividendForward[e] = 0.0;
-        dividendCount[e] = 0;
-        cashDividendCount[e] = 0;
-        for (std::size_t j = 0; j < m; ++j) {
-            const double d = dividendDates[j];
-            if (!(d < e && now < d))
+
+    // The expirations in key order take the dividends before them as a growing run of the date-sorted
+    // list; every insertion goes at the end of its map.
+    const std::vector<UpcomingDividend> upcoming = upcomingDividends(*this, now, m);
+    const CashForwardSums sums(upcoming);
+    std::size_t next = 0;
+    std::int32_t dividends = 0;
+    std::int32_t cashDividends = 0;
+    // The first cash dividend in the request's order whose date is not 0.0; a dated-0.0 one counts as
+    // "none yet", so without a later one the last of those is what remains.
+    const UpcomingDividend* firstCash = nullptr;
+    const UpcomingDividend* lastZeroDatedCash = nullptr;
+    for (const auto& [e, rate] : rate1ByExpiration) {
+        // No date is before a NaN expiration (ordered last): its figures are all 0.
+        for (; !std::isnan(e) && next < upcoming.size() && upcoming[next].date < e; ++next) {
+            const UpcomingDividend& d = upcoming[next];
+            ++dividends;
+            if (!d.cash)
                 continue;
-            ++dividendCount[e];
-            if (!isCashDividend(dividendTypes[j]))
-                continue;
-            ++cashDividendCount[e];
-            // The client's rate, continuously compounded over calendar days / 365.
-            const double forward = dividendAmounts[j] * std::exp((e - d) / MS_PER_DAY / DAYS_PER_YEAR * rate);
-            if (firstCashDividendDate[e] == 0.0) {
-                firstCashDividendForward[e] = forward;
-                firstCashDividendDate[e] = d;
+            ++cashDividends;
+            if (d.date != 0.0) {
+                if (!firstCash || d.index < firstCash->index)
+                    firstCash = &d;
+            } else if (!lastZeroDatedCash || d.index > lastZeroDatedCash->index) {
+                lastZeroDatedCash = &d;
             }
-            cashDividendForwardSum[e] += forward;
         }
+        const bool none = std::isnan(e);
+        const UpcomingDividend* taken = none ? nullptr : firstCash ? firstCash : lastZeroDatedCash;
+        firstCashDividendForward.emplace_hint(firstCashDividendForward.end(), e,
+                                              taken ? taken->amount * growth(taken->date, e, rate) : 0.0);
+        firstCashDividendDate.emplace_hint(firstCashDividendDate.end(), e, taken ? taken->date : 0.0);
+        cashDividendForwardSum.emplace_hint(cashDividendForwardSum.end(), e,
+                                            none ? 0.0 : sums.sum(static_cast<std::size_t>(cashDividends), e, rate));
+        dividendCount.emplace_hint(dividendCount.end(), e, none ? 0 : dividends);
+        cashDividendCount.emplace_hint(cashDividendCount.end(), e, none ? 0 : cashDividends);
     }
 }
 

@@ -58,6 +58,10 @@ public:
 
     // The record's lock, taken exclusively by the operations above; copies share it.
     std::shared_ptr<std::shared_mutex> settingsMutex;
+
+private:
+    // updateDividendForwards under the lock, which the caller holds exclusively.
+    void rebuildMaps(double now);
 };
 
 // Underlying symbol -> its settings, ordered bytewise by symbol.

@@ -31,7 +31,7 @@ int exitStatus(int result) {
 
 int serviceWinMain(int argc, char* argv[]) {
     // Before anything else, so that no thread can take a stop signal and none is lost.
-    platform::BlockStopSignals();
+    platform::SetUpProcessSignals();
     std::unique_ptr<CTeskServiceModule> module;
     int result = EXIT_FAILURE;
     try {

@@ -2,6 +2,7 @@
 // stops it after.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 
 #include <boost/thread/thread.hpp>
@@ -29,7 +30,13 @@ protected:
     int PostMessageLoop() override;
 
 private:
+    // A main thread that returns before the stop (its server could not run) stops the service, which
+    // then ends with a failure status.
+    void runMainThread();
+
     const ServiceValues& m_values;
     const std::chrono::milliseconds m_mainThreadStopTimeout;
+    std::atomic<bool> m_bStopping{false};
+    std::atomic<bool> m_bMainThreadFailed{false};
     boost::thread m_mainThread;
 };

@@ -1,6 +1,7 @@
 #include "platform/AtomicFile.h"
 
 #include <cerrno>
+#include <climits>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -27,11 +28,28 @@ int WriteAll(int fd, const std::string& contents) {
     return 0;
 }
 
+std::string Folder(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
+}
+
+// ".<name>.XXXXXX", the name cut short so that the temporary name fits where the name itself does.
 std::string TemporaryTemplate(const std::string& path) {
     const auto slash = path.rfind('/');
     const std::string dir = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    return dir + "." + name + ".XXXXXX";
+    const std::size_t kept = NAME_MAX - 8;  // room for "." and ".XXXXXX"
+    return dir + "." + name.substr(0, kept) + ".XXXXXX";
+}
+
+// Makes the rename itself durable: the new entry is in the folder once this returns.
+int SyncFolder(const std::string& path) {
+    const int fd = ::open(Folder(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    const int error = ::fsync(fd) == 0 ? 0 : errno;
+    ::close(fd);
+    return error;
 }
 
 }  // namespace
@@ -52,9 +70,11 @@ int WriteFileAtomically(const std::string& path, const std::string& contents) {
         error = errno;
     if (!error && ::rename(name.data(), path.c_str()) != 0)
         error = errno;
-    if (error)
+    if (error) {
         ::unlink(name.data());
-    return error;
+        return error;
+    }
+    return SyncFolder(path);
 }
 
 int ReadWholeFile(const std::string& path, std::string& contents) {

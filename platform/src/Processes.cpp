@@ -6,6 +6,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
+#include <grp.h>
 #include <poll.h>
 #include <sstream>
 #include <sys/syscall.h>
@@ -66,8 +67,16 @@ void NullStdio() {
         ::close(null);
 }
 
+// Takes on the identity's user, groups first; true when there is none to take.
+bool SwitchUser(const SpawnIdentity* identity) {
+    return !identity || !identity->switchUser ||
+           (::setgroups(identity->groups.size(), identity->groups.data()) == 0 && ::setgid(identity->gid) == 0 &&
+            ::setuid(identity->uid) == 0);
+}
+
 [[noreturn]] void ExecGrandchild(int reportFd, const char* program, char* const argv[], const char* workDir,
-                                 int maxDescriptor, SpawnStdio stdio) {
+                                 int maxDescriptor, SpawnStdio stdio, const SpawnIdentity* identity,
+                                 char* const envp[]) {
     struct sigaction defaultAction {};
     defaultAction.sa_handler = SIG_DFL;
     for (int signal = 1; signal < NSIG; ++signal)
@@ -79,8 +88,8 @@ void NullStdio() {
     if (stdio == SpawnStdio::Null)
         NullStdio();
     WriteInt(reportFd, static_cast<int>(::getpid()));
-    if (::chdir(workDir) == 0)
-        ::execv(program, argv);
+    if (::chdir(workDir) == 0 && SwitchUser(identity))
+        ::execve(program, argv, identity ? envp : environ);
     WriteInt(reportFd, errno);
     ::_exit(127);
 }
@@ -106,13 +115,18 @@ bool ReadStatFields(int processId, char& state, std::uint64_t& startTime) {
 }  // namespace
 
 int SpawnDetached(const std::string& program, const std::vector<std::string>& args, const std::string& workDir,
-                  int& processId, SpawnStdio stdio) {
+                  int& processId, SpawnStdio stdio, const SpawnIdentity* identity) {
     // Everything the children need is prepared here: after fork only async-signal-safe calls are made.
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(program.c_str()));
     for (const auto& arg : args)
         argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
+    std::vector<char*> envp;
+    if (identity)
+        for (const auto& entry : identity->environment)
+            envp.push_back(const_cast<char*>(entry.c_str()));
+    envp.push_back(nullptr);
     struct rlimit limit {};
     const int maxDescriptor =
         ::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < 65536 ? static_cast<int>(limit.rlim_cur) : 65536;
@@ -134,7 +148,8 @@ int SpawnDetached(const std::string& program, const std::vector<std::string>& ar
         ::setsid();
         const pid_t grandchild = ::fork();
         if (grandchild == 0)
-            ExecGrandchild(report[1], program.c_str(), argv.data(), workDir.c_str(), maxDescriptor, stdio);
+            ExecGrandchild(report[1], program.c_str(), argv.data(), workDir.c_str(), maxDescriptor, stdio, identity,
+                           envp.data());
         if (grandchild < 0)
             WriteInt(report[1], -errno);
         ::_exit(0);

@@ -2,12 +2,14 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 #include <unistd.h>
 
+#include "FileLock.h"
+#include "Text.h"
 #include "platform/AtomicFile.h"
 #include "platform/PlatformRoot.h"
-#include "Text.h"
 
 namespace platform {
 
@@ -46,6 +48,28 @@ std::string ResolveEntry(const fs::path& dir, const std::string& name) {
     }
     return name;
 }
+
+// Every change holds the registry's one lock file (<root>/registry/.lock), so that finding a name
+// regardless of case and creating it are one step: writers of "Name" and "NAME" end with one value.
+class CRegistryChange {
+public:
+    CRegistryChange() {
+        const fs::path folder = fs::path(PlatformRoot()) / "registry";
+        std::error_code ec;
+        fs::create_directories(folder, ec);
+        m_nError = ec.value();
+        if (m_nError)
+            return;
+        m_lock.emplace((folder / ".lock").string());
+        m_nError = m_lock->Error();
+    }
+
+    int Error() const { return m_nError; }
+
+private:
+    int m_nError = 0;
+    std::optional<detail::CFileLock> m_lock;
+};
 
 int KeyFolder(RegistryHive hive, const std::string& key, fs::path& folder) {
     folder = fs::path(PlatformRoot()) / "registry" / HiveFolder(hive);
@@ -88,9 +112,8 @@ int ExistingValueFile(RegistryHive hive, const std::string& key, const std::stri
     return fs::is_regular_file(file, ec) ? 0 : ENOENT;
 }
 
-}  // namespace
-
-int RegCreateKey(RegistryHive hive, const std::string& key) {
+// Call under a CRegistryChange.
+int CreateKey(RegistryHive hive, const std::string& key) {
     fs::path folder;
     if (int error = KeyFolder(hive, key, folder))
         return error;
@@ -99,13 +122,25 @@ int RegCreateKey(RegistryHive hive, const std::string& key) {
     return ec.value();
 }
 
+}  // namespace
+
+int RegCreateKey(RegistryHive hive, const std::string& key) {
+    CRegistryChange change;
+    if (change.Error())
+        return change.Error();
+    return CreateKey(hive, key);
+}
+
 bool RegKeyExists(RegistryHive hive, const std::string& key) {
     fs::path folder;
     return ExistingKeyFolder(hive, key, folder) == 0;
 }
 
 int RegSetStringValue(RegistryHive hive, const std::string& key, const std::string& name, const std::string& data) {
-    if (int error = RegCreateKey(hive, key))
+    CRegistryChange change;
+    if (change.Error())
+        return change.Error();
+    if (int error = CreateKey(hive, key))
         return error;
     fs::path file;
     if (int error = ValueFile(hive, key, name, file))
@@ -121,6 +156,9 @@ int RegQueryStringValue(RegistryHive hive, const std::string& key, const std::st
 }
 
 int RegDeleteValue(RegistryHive hive, const std::string& key, const std::string& name) {
+    CRegistryChange change;
+    if (change.Error())
+        return change.Error();
     fs::path file;
     if (int error = ExistingValueFile(hive, key, name, file))
         return error;
@@ -128,6 +166,9 @@ int RegDeleteValue(RegistryHive hive, const std::string& key, const std::string&
 }
 
 int RegDeleteKey(RegistryHive hive, const std::string& key) {
+    CRegistryChange change;
+    if (change.Error())
+        return change.Error();
     fs::path folder;
     if (int error = ExistingKeyFolder(hive, key, folder))
         return error;

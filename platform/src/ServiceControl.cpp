@@ -4,14 +4,14 @@
 #include <chrono>
 #include <csignal>
 #include <cstdint>
-#include <fcntl.h>
 #include <filesystem>
+#include <optional>
 #include <sstream>
-#include <sys/file.h>
 #include <system_error>
 #include <thread>
 #include <unistd.h>
 
+#include "FileLock.h"
 #include "Text.h"
 #include "platform/AtomicFile.h"
 #include "platform/PlatformRoot.h"
@@ -49,35 +49,18 @@ fs::path StateFile(const std::string& name, const char* extension) {
 // Holds the service's lock file for its lifetime; blocks until the lock is free.
 class CServiceLock {
 public:
-    explicit CServiceLock(const std::string& name) {
-        if (int error = OpenServiceManager()) {
-            m_nError = error;
+    explicit CServiceLock(const std::string& name) : m_nError(OpenServiceManager()) {
+        if (m_nError)
             return;
-        }
-        m_fd = ::open(StateFile(name, ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-        if (m_fd < 0) {
-            m_nError = errno;
-            return;
-        }
-        while (::flock(m_fd, LOCK_EX) != 0) {
-            if (errno != EINTR) {
-                m_nError = errno;
-                break;
-            }
-        }
+        m_lock.emplace(StateFile(name, ".lock").string());
+        m_nError = m_lock->Error();
     }
-    ~CServiceLock() {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    CServiceLock(const CServiceLock&) = delete;
-    CServiceLock& operator=(const CServiceLock&) = delete;
 
     int Error() const { return m_nError; }
 
 private:
-    int m_fd = -1;
-    int m_nError = 0;
+    int m_nError;
+    std::optional<detail::CFileLock> m_lock;
 };
 
 struct StatusRecord {

@@ -2,9 +2,11 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "Text.h"
 #include "platform/ModulePath.h"
+#include "platform/PlatformRoot.h"
 #include "platform/Registry.h"
 #include "platform/StopSignals.h"
 
@@ -63,6 +65,9 @@ int CServiceModule::PostMessageLoop() {
 
 void CServiceModule::SetServiceStatus(unsigned state) {
     std::lock_guard<std::mutex> lock(m_mutex);
+    // A stop asked for while starting stands: the service goes on from stop-pending to stopped.
+    if (m_bQuit && state == SERVICE_RUNNING)
+        return;
     ReportStatusLocked(state);
 }
 
@@ -100,7 +105,17 @@ bool CServiceModule::ParseCommandLine(const std::vector<std::string>& args, int&
     return true;
 }
 
+int CServiceModule::CheckRootWritable() const {
+    const int error = CheckPlatformRootWritable();
+    if (error)
+        std::fprintf(stderr, "%s: platform root %s is not writable: %s (error %d)\n", m_strServiceName.c_str(),
+                     PlatformRoot().c_str(), std::strerror(error), error);
+    return error;
+}
+
 int CServiceModule::RegisterAppId(bool service, bool perUser) {
+    if (int error = CheckRootWritable())
+        return error;
     if (int error = Uninstall())
         return error;
     const RegistryHive hive = AppIdHive(perUser);
@@ -118,6 +133,8 @@ int CServiceModule::RegisterAppId(bool service, bool perUser) {
 }
 
 int CServiceModule::UnregisterAppId(bool perUser) {
+    if (int error = CheckRootWritable())
+        return error;
     if (int error = Uninstall())
         return error;
     const int error = RegDeleteKey(AppIdHive(perUser), AppIdKey(m_strAppId, perUser));
@@ -162,17 +179,22 @@ int CServiceModule::Start() {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_bService = service;
     }
+    if (service) {
+        if (int error = CheckRootWritable())
+            return error;
+        if (int error = ConnectServiceController(m_strServiceName)) {
+            std::fprintf(stderr, "%s: installed as a service but not started by the service manager (error %d)\n",
+                         m_strServiceName.c_str(), error);
+            return error;
+        }
+    }
+    // Stop signals that came before stay pending until the watcher takes them.
     CStopSignalWatcher watcher([this] { OnStop(); });
     if (!service) {
         const int result = Run();
         std::lock_guard<std::mutex> lock(m_mutex);
         m_status.win32ExitCode = static_cast<unsigned>(result);
         return result;
-    }
-    if (int error = ConnectServiceController(m_strServiceName)) {
-        std::fprintf(stderr, "%s: installed as a service but not started by the service manager (error %d)\n",
-                     m_strServiceName.c_str(), error);
-        return error;
     }
     ServiceMain();
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -185,7 +207,8 @@ void CServiceModule::ServiceMain() {
         m_status.win32ExitCode = 0;
         m_status.checkPoint = 0;
         m_status.waitHint = 0;
-        ReportStatusLocked(SERVICE_START_PENDING);
+        if (!m_bQuit)
+            ReportStatusLocked(SERVICE_START_PENDING);
     }
     const int result = Run();
     std::lock_guard<std::mutex> lock(m_mutex);

@@ -13,19 +13,23 @@ namespace platform {
 
 namespace {
 
+// A terminal hang-up and Ctrl-\ end a service as cleanly as SIGTERM and Ctrl-C do.
+const int kStopSignals[] = {SIGTERM, SIGINT, SIGHUP, SIGQUIT};
+
 sigset_t StopSignalSet() {
     sigset_t set;
     sigemptyset(&set);
-    sigaddset(&set, SIGTERM);
-    sigaddset(&set, SIGINT);
+    for (int signal : kStopSignals)
+        sigaddset(&set, signal);
     return set;
 }
 
 }  // namespace
 
-void BlockStopSignals() {
-    std::signal(SIGTERM, SIG_DFL);
-    std::signal(SIGINT, SIG_DFL);
+void SetUpProcessSignals() {
+    std::signal(SIGPIPE, SIG_IGN);
+    for (int signal : kStopSignals)
+        std::signal(signal, SIG_DFL);
     const sigset_t set = StopSignalSet();
     ::pthread_sigmask(SIG_BLOCK, &set, nullptr);
 }

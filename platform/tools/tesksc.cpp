@@ -1,15 +1,13 @@
 // tesksc: operates installed services through the service manager, as sc.exe does on Windows.
-//   tesksc start <service>   start it and wait until it runs (or has stopped again)
-//   tesksc stop <service>    stop it and wait until it has stopped
-//   tesksc query <service>   show its status
-// Installing and removing is the services' own business ("-Service", "-UnregServer").
-// The exit status is 0 on success and 1 on any failure.
+// Installing and removing is the services' own business ("-Service", "-UnregServer"). The status goes
+// to standard output, errors to standard error.
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <thread>
 
+#include "platform/PlatformRoot.h"
 #include "platform/ServiceControl.h"
 
 namespace {
@@ -39,14 +37,30 @@ std::string ErrorText(int error) {
         return "The service cannot accept control messages at this time.";
     case ERROR_SERVICE_NOT_ACTIVE:
         return "The service has not been started.";
+    case ERROR_FAILED_SERVICE_CONTROLLER_CONNECT:
+        return "The service process could not connect to the service controller.";
+    case ERROR_PROCESS_ABORTED:
+        return "The process terminated unexpectedly.";
     default:
         return std::strerror(error);
     }
 }
 
-int Fail(const char* operation, int error) {
-    std::printf("[SC] %s FAILED %d:\n\n%s\n", operation, error, ErrorText(error).c_str());
-    return 1;
+const char* const kUsage =
+    "usage: tesksc start|stop|query <service name>\n"
+    "  start   start the service and wait until it runs\n"
+    "  stop    stop the service and wait until it has stopped\n"
+    "  query   show the service's status\n"
+    "exit status: 0 success (for query: the service runs), 1 failure, 2 wrong usage,\n"
+    "             3 query of a service that does not run\n";
+
+const int kExitFailure = 1;
+const int kExitUsage = 2;
+const int kExitNotRunning = 3;
+
+int Fail(const std::string& what, int error) {
+    std::fprintf(stderr, "tesksc: %s: %s (error %d)\n", what.c_str(), ErrorText(error).c_str(), error);
+    return kExitFailure;
 }
 
 void Print(const std::string& name, const ServiceStatus& status) {
@@ -78,31 +92,47 @@ int Command(const std::string& command, const std::string& name) {
     ServiceStatus status;
     if (command == "query") {
         if (int error = QueryServiceStatus(name, status))
-            return Fail("EnumQueryServicesStatus:OpenService", error);
-    } else if (command == "start") {
-        if (int error = StartService(name))
-            return Fail("StartService", error);
-        if (int error = WaitWhile(name, SERVICE_RUNNING, status))
-            return Fail("StartService", error);
-    } else if (command == "stop") {
-        if (int error = ControlStopService(name, status))
-            return Fail("ControlService", error);
-        if (int error = WaitWhile(name, SERVICE_STOPPED, status))
-            return Fail("ControlService", error);
-    } else {
-        return -1;
+            return Fail("cannot query " + name, error);
+        Print(name, status);
+        return status.currentState == SERVICE_RUNNING ? 0 : kExitNotRunning;
     }
-    Print(name, status);
-    return 0;
+    if (command == "start") {
+        if (int error = StartService(name))
+            return Fail("cannot start " + name, error);
+        if (int error = WaitWhile(name, SERVICE_RUNNING, status))
+            return Fail(name + " did not start", error);
+        Print(name, status);
+        if (status.currentState == SERVICE_RUNNING)
+            return 0;
+        std::fprintf(stderr, "tesksc: %s did not start: it stopped with exit code %u\n", name.c_str(),
+                     status.win32ExitCode);
+        return kExitFailure;
+    }
+    if (command == "stop") {
+        if (int error = ControlStopService(name, status))
+            return Fail("cannot stop " + name, error);
+        if (int error = WaitWhile(name, SERVICE_STOPPED, status))
+            return Fail(name + " did not stop", error);
+        Print(name, status);
+        return 0;
+    }
+    std::fprintf(stderr, "tesksc: unknown command '%s'\n%s", command.c_str(), kUsage);
+    return kExitUsage;
 }
 
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    const int result = argc == 3 ? Command(argv[1], argv[2]) : -1;
-    if (result < 0) {
-        std::fprintf(stderr, "usage: tesksc start|stop|query <service name>\n");
-        return 1;
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::fputs(kUsage, stdout);
+        return 0;
     }
-    return result;
+    if (argc != 3) {
+        std::fputs(kUsage, stderr);
+        return kExitUsage;
+    }
+    // Every command takes the service's lock file under the root.
+    if (int error = CheckPlatformRootWritable())
+        return Fail("platform root " + PlatformRoot() + " is not writable", error);
+    return Command(argv[1], argv[2]);
 }

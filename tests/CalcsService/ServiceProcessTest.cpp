@@ -1,7 +1,10 @@
 // A service executable (TESK_SERVICE_EXE, with TESK_SERVICE_NAME, TESK_MODULE_CLASS and TESK_APP_ID)
 // run as it is shipped: from a folder of its own, against a platform root of its own.
 #include <csignal>
+#include <cstdlib>
+#include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -22,9 +25,28 @@ const std::string kModule = TESK_MODULE_CLASS;
 
 class ServiceProcessTest : public ::testing::Test {
 protected:
-    ServiceProcessTest() : m_program(testsupport::copyProgram(TESK_SERVICE_EXE, m_folder.path(), kName)) {}
+    ServiceProcessTest() : m_program(testsupport::copyProgram(TESK_SERVICE_EXE, m_folder.path(), kName)) {
+        // Ephemeral ports: runs in parallel (and a running service) never compete for the shipped ones.
+        ::setenv("TESK_TEST_CALCS_PORT", "0", 1);
+        ::setenv("TESK_TEST_CTRL_PORT", "0", 1);
+    }
 
-    // The records of one run from start to clean stop.
+    // The skeleton's own records in the log, without those the service's main thread writes in between.
+    std::vector<std::string> skeletonMessages() const {
+        const std::vector<std::string> prefixes = {"info winmain : ", "info current directory: ",
+                                                   "info " + kModule + "::", "info Wait for main thread",
+                                                   "info Main thread has been stopped", "warning Main thread"};
+        std::vector<std::string> kept;
+        for (const auto& message : testsupport::logMessages(m_folder.path()))
+            for (const auto& prefix : prefixes)
+                if (message.rfind(prefix, 0) == 0) {
+                    kept.push_back(message);
+                    break;
+                }
+        return kept;
+    }
+
+    // The skeleton's records of one run from start to clean stop.
     std::vector<std::string> runMessages(const std::string& args) const {
         return {"info winmain : " + args,
                 "info current directory: " + m_folder.str(),
@@ -65,10 +87,30 @@ TEST_P(PlainRunTest, StopSignalEndsARunCleanly) {
     const int status = service.wait();
     ASSERT_TRUE(WIFEXITED(status)) << "status " << status;
     EXPECT_EQ(WEXITSTATUS(status), 0);
-    EXPECT_EQ(testsupport::logMessages(m_folder.path()), runMessages("-x two words"));
+    EXPECT_EQ(skeletonMessages(), runMessages("-x two words"));
 }
 
-INSTANTIATE_TEST_SUITE_P(SigtermAndCtrlC, PlainRunTest, ::testing::Values(SIGTERM, SIGINT));
+INSTANTIATE_TEST_SUITE_P(StopSignals, PlainRunTest, ::testing::Values(SIGTERM, SIGINT, SIGHUP, SIGQUIT));
+
+TEST_F(ServiceProcessTest, ErrorLineToAClosedPipeEndsWithTheExitStatus) {
+    ASSERT_EQ(testsupport::runProgram(m_program, {"-Service"}).exitCode, 0);
+    // Run by hand, an installed service refuses on standard error: here a pipe nobody reads.
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    ::close(fds[0]);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], 2);
+    char* argv[] = {const_cast<char*>(m_program.c_str()), nullptr};
+    pid_t pid = -1;
+    ASSERT_EQ(posix_spawn(&pid, m_program.c_str(), &actions, nullptr, argv, environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(fds[1]);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status)) << "status " << status;
+    EXPECT_EQ(WEXITSTATUS(status), ERROR_FAILED_SERVICE_CONTROLLER_CONNECT & 0xFF);
+}
 
 TEST_F(ServiceProcessTest, StopArrivingBeforeTheMessageLoopIsNotLost) {
     testsupport::ChildProgram service(m_program, {});
@@ -78,7 +120,7 @@ TEST_F(ServiceProcessTest, StopArrivingBeforeTheMessageLoopIsNotLost) {
     const int status = service.wait();
     ASSERT_TRUE(WIFEXITED(status)) << "status " << status;
     EXPECT_EQ(WEXITSTATUS(status), 0);
-    EXPECT_EQ(testsupport::logMessages(m_folder.path()), runMessages(""));
+    EXPECT_EQ(skeletonMessages(), runMessages(""));
 }
 
 TEST_F(ServiceProcessTest, RunsAndStopsThroughTheServiceManagerTool) {
@@ -100,8 +142,8 @@ TEST_F(ServiceProcessTest, RunsAndStopsThroughTheServiceManagerTool) {
     EXPECT_EQ(WaitForProcessExit(pid, 5000), 0);
     result = testsupport::runProgram(TESKSC, {"stop", kName});
     EXPECT_EQ(result.exitCode, 1);
-    EXPECT_THAT(result.output, HasSubstr("[SC] ControlService FAILED 1062"));
-    auto messages = testsupport::logMessages(m_folder.path());
+    EXPECT_THAT(result.output, HasSubstr("(error 1062)"));
+    auto messages = skeletonMessages();
     ASSERT_GE(messages.size(), 2u);
     messages.erase(messages.begin(), messages.begin() + 2);  // the records of "-Service"
     EXPECT_EQ(messages, runMessages(""));
@@ -115,6 +157,24 @@ TEST_F(ServiceProcessTest, RunsAndStopsThroughTheServiceManagerTool) {
     result = testsupport::runProgram(TESKSC, {"query", kName});
     EXPECT_THAT(result.output, HasSubstr("STATE              : 1  STOPPED"));
     EXPECT_THAT(result.output, HasSubstr("WIN32_EXIT_CODE    : 1067"));
+}
+
+TEST_F(ServiceProcessTest, RelativePlatformRootServesTheToolAndTheService) {
+    // Both resolve the root against the folder the tool was started in, although the service runs in "/".
+    struct CurrentFolder {
+        const boost::filesystem::path saved = boost::filesystem::current_path();
+        ~CurrentFolder() { boost::filesystem::current_path(saved); }
+    } restore;
+    boost::filesystem::current_path(m_root.path().parent_path());
+    ::setenv("TESK_PLATFORM_ROOT", m_root.path().filename().c_str(), 1);
+
+    ASSERT_EQ(testsupport::runProgram(m_program, {"-Service"}).exitCode, 0);
+    auto result = testsupport::runProgram(TESKSC, {"start", kName});
+    ASSERT_EQ(result.exitCode, 0) << result.output;
+    EXPECT_THAT(result.output, HasSubstr("STATE              : 4  RUNNING"));
+    result = testsupport::runProgram(TESKSC, {"stop", kName});
+    EXPECT_EQ(result.exitCode, 0) << result.output;
+    EXPECT_THAT(result.output, HasSubstr("STATE              : 1  STOPPED"));
 }
 
 }  // namespace

@@ -47,7 +47,15 @@ const ServiceValues kValues = {"CTeskUnitModule", "{7D3C1B2A-0000-4000-8000-0000
 
 class TeskServiceModuleTest : public ::testing::Test {
 protected:
-    void SetUp() override { Logging::initLogging(m_logs.str() + kValues.logFileSuffix); }
+    void SetUp() override {
+        // Each case starts with a held main thread and a working stop, whatever ran before it.
+        {
+            std::lock_guard<std::mutex> lock(g_mutex);
+            g_bReleased = false;
+            g_bStopWorks = true;
+        }
+        Logging::initLogging(m_logs.str() + kValues.logFileSuffix);
+    }
 
     testsupport::ScopedPlatformRoot m_root;
     testsupport::TempDir m_logs;

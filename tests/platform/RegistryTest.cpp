@@ -77,6 +77,40 @@ TEST_F(RegistryTest, NamesThatCouldLeaveTheKeyAreRefused) {
     EXPECT_FALSE(fs::exists(hivePath("HKEY_LOCAL_MACHINE") / "Key" / "a"));
 }
 
+TEST_F(RegistryTest, WritersOfOneNameInTwoSpellingsMakeOneKeyAndOneValue) {
+    constexpr int kRounds = 30;
+    for (int i = 0; i < kRounds; ++i) {
+        const std::string n = std::to_string(i);
+        std::atomic<int> ready{0};
+        const auto write = [&](const std::string& key, const char* name) {
+            ++ready;
+            while (ready < 2) {
+            }
+            EXPECT_EQ(RegSetStringValue(RegistryHive::LocalMachine, key, name, "x"), 0);
+        };
+        std::thread upper(write, "R\\KEY" + n, "NAME");
+        write("R\\Key" + n, "Name");
+        upper.join();
+    }
+    std::vector<std::string> keys;
+    ASSERT_EQ(RegEnumSubKeys(RegistryHive::LocalMachine, "R", keys), 0);
+    EXPECT_EQ(keys.size(), static_cast<std::size_t>(kRounds));
+    for (const auto& key : keys)
+        EXPECT_EQ(testsupport::filesIn(hivePath("HKEY_LOCAL_MACHINE") / "R" / key).size(), 1u) << key;
+}
+
+TEST_F(RegistryTest, ValueNamesUpToTheFileNameLimitWork) {
+    const std::string longest(255, 'v');
+    ASSERT_EQ(RegSetStringValue(RegistryHive::LocalMachine, "K", longest, "x"), 0);
+    ASSERT_EQ(RegSetStringValue(RegistryHive::LocalMachine, "K", longest, "y"), 0);
+    std::string data;
+    ASSERT_EQ(RegQueryStringValue(RegistryHive::LocalMachine, "K", longest, data), 0);
+    EXPECT_EQ(data, "y");
+    EXPECT_EQ(RegSetStringValue(RegistryHive::LocalMachine, "K", longest + "v", "x"), ENAMETOOLONG);
+    EXPECT_EQ(testsupport::filesIn(hivePath("HKEY_LOCAL_MACHINE") / "K").size(), 1u);
+    EXPECT_EQ(RegDeleteValue(RegistryHive::LocalMachine, "K", longest), 0);
+}
+
 TEST_F(RegistryTest, ReadersNeverSeeAPartialValue) {
     const std::string first(64 * 1024, 'a'), second(64 * 1024, 'b');
     ASSERT_EQ(RegSetStringValue(RegistryHive::LocalMachine, "K", "v", first), 0);

@@ -1,6 +1,8 @@
 #include "platform/ServiceModule.h"
 
 #include <cerrno>
+#include <cstdlib>
+#include <filesystem>
 #include <mutex>
 #include <thread>
 
@@ -8,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/ModulePath.h"
+#include "platform/PlatformRoot.h"
 #include "platform/PlatformTestSupport.h"
 #include "platform/Registry.h"
 
@@ -51,6 +54,25 @@ private:
     const int m_nPreResult;
     mutable std::mutex m_mutex;
     std::vector<std::string> m_hooks;
+};
+
+// Gets the stop request from inside PreMessageLoop, as a stop signal during start-up does, and notes
+// the state the service manager holds right after it reported running.
+class CStoppedWhileStartingModule : public CServiceModule {
+public:
+    CStoppedWhileStartingModule() : CServiceModule(kName, kAppId) {}
+
+    unsigned m_nStateAfterRunning = 0;
+
+protected:
+    int PreMessageLoop() override {
+        OnStop();
+        SetServiceStatus(SERVICE_RUNNING);
+        ServiceStatus status;
+        QueryServiceStatus(kName, status);
+        m_nStateAfterRunning = status.currentState;
+        return 0;
+    }
 };
 
 class ServiceModuleTest : public ::testing::Test {
@@ -146,10 +168,35 @@ TEST_F(ServiceModuleTest, InstalledServiceRunDirectlyIsRefused) {
     EXPECT_TRUE(module.hooks().empty());
 }
 
-TEST_F(ServiceModuleTest, UnwritableRootFailsRegistration) {
+TEST_F(ServiceModuleTest, StopWhileStartingNeverReportsRunning) {
+    CStoppedWhileStartingModule module;
+    ASSERT_EQ(module.WinMain({"-Service"}), 0);
+    // What the manager records when it starts the service: this process, start pending.
+    ServiceStatus starting;
+    starting.currentState = SERVICE_START_PENDING;
+    ASSERT_EQ(platform::SetServiceStatus(kName, starting), 0);
+
+    EXPECT_EQ(module.WinMain({}), 0);
+    EXPECT_EQ(module.m_nStateAfterRunning, SERVICE_STOP_PENDING);
+    ServiceStatus status;
+    ASSERT_EQ(QueryServiceStatus(kName, status), 0);
+    EXPECT_EQ(status.currentState, SERVICE_STOPPED);
+}
+
+TEST_F(ServiceModuleTest, UnwritableRootFailsRegistrationAndSaysSo) {
     ::setenv("TESK_PLATFORM_ROOT", "/proc/tesk-no-such-root", 1);
     CRecordingModule module;
+    ::testing::internal::CaptureStderr();
     EXPECT_NE(module.WinMain({"-Service"}), 0);
+    EXPECT_THAT(::testing::internal::GetCapturedStderr(),
+                ::testing::HasSubstr("TeskUnitSvc: platform root /proc/tesk-no-such-root is not writable: "));
+}
+
+TEST_F(ServiceModuleTest, RelativeRootIsMadeAbsoluteForLaterPrograms) {
+    ::setenv("TESK_PLATFORM_ROOT", "tesk-relative-root", 1);
+    const std::string expected = (std::filesystem::current_path() / "tesk-relative-root").string();
+    EXPECT_EQ(PlatformRoot(), expected);
+    EXPECT_STREQ(std::getenv("TESK_PLATFORM_ROOT"), expected.c_str());
 }
 
 }  // namespace

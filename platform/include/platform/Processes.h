@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 namespace platform {
@@ -10,12 +11,22 @@ namespace platform {
 // What the started program gets as descriptors 0-2: the caller's, or /dev/null (a service has no console).
 enum class SpawnStdio { Inherit, Null };
 
+// Another user and environment for a started program.
+struct SpawnIdentity {
+    bool switchUser = false;  // run as uid, gid and groups (only root may)
+    uid_t uid = 0;
+    gid_t gid = 0;
+    std::vector<gid_t> groups;
+    std::vector<std::string> environment;  // "NAME=value" entries: the program's whole environment
+};
+
 // Starts program with the arguments (argv[0] is program itself) in workDir, detached: in a session of
 // its own, not a child of the caller (so no zombie is ever left behind), with descriptors 0-2 only, an
-// empty signal mask and default signal dispositions. Returns 0 once the program runs, with its pid in
-// processId, or the errno of the failing step (ENOENT, 2, for a missing program, as on Windows).
+// empty signal mask and default signal dispositions; with an identity, as that user (after the change of
+// folder) and with that environment, else with the caller's. Returns 0 once the program runs, with its
+// pid in processId, or the errno of the failing step (ENOENT, 2, for a missing program, as on Windows).
 int SpawnDetached(const std::string& program, const std::vector<std::string>& args, const std::string& workDir,
-                  int& processId, SpawnStdio stdio = SpawnStdio::Inherit);
+                  int& processId, SpawnStdio stdio = SpawnStdio::Inherit, const SpawnIdentity* identity = nullptr);
 
 // The ids of the running processes whose executable file (/proc/<pid>/exe, not the 15-character
 // command name) has this base name, compared case-sensitively. Processes the caller may not inspect are

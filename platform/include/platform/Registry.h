@@ -1,6 +1,7 @@
 // A registry of keys and string values under the platform root: keys are folders, values are files
 // (<root>/registry/<hive>/<key path>/<value name>). Like the Windows registry, names keep the spelling
-// they were created with and are found regardless of letter case.
+// they were created with and are found regardless of letter case. Changes are serialised by one lock
+// file, so a name never exists twice in different letter cases.
 //
 // Key paths use backslashes between their parts ("AppID\\{GUID}"). A part or a value name must not be
 // empty, start with '.', or contain '/', '\\' or NUL (EINVAL). Every function returns 0 or an errno

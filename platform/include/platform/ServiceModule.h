@@ -10,8 +10,9 @@
 //   Service            AppID key with "LocalService" = the service name, and the service installed
 //                      (binary path = the executable's full path in double quotes, dependency "RPCSS")
 // Without a switch the program runs: as a service when HKEY_CLASSES_ROOT\AppID\{AppID} has the value
-// "LocalService", else as a plain process. The message loop waits for the stop request, which SIGTERM
-// and SIGINT deliver in both modes; a request that comes before the loop waits is kept, not lost.
+// "LocalService", else as a plain process. The message loop waits for the stop request, which the stop
+// signals (SIGTERM, SIGINT, SIGHUP, SIGQUIT) deliver in both modes; a request that comes before the loop
+// waits is kept, not lost. Once a stop was asked for, the status never goes back to SERVICE_RUNNING.
 #pragma once
 
 #include <condition_variable>
@@ -48,10 +49,13 @@ protected:
     virtual int PostMessageLoop();
 
     // Sets the current state and, when running as a service, reports it to the service manager.
+    // SERVICE_RUNNING is not taken once a stop was asked for.
     void SetServiceStatus(unsigned state);
 
 private:
     bool ParseCommandLine(const std::vector<std::string>& args, int& result);
+    // 0, or the errno after a line on standard error that names the root and why it cannot be written.
+    int CheckRootWritable() const;
     int RegisterAppId(bool service, bool perUser);
     int UnregisterAppId(bool perUser);
     int Install();

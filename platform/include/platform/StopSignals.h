@@ -1,4 +1,4 @@
-// SIGTERM and SIGINT as stop requests.
+// SIGTERM, SIGINT, SIGHUP and SIGQUIT as stop requests; SIGPIPE ignored.
 #pragma once
 
 #include <functional>
@@ -6,13 +6,14 @@
 
 namespace platform {
 
-// Restores the default disposition of SIGTERM and SIGINT (a parent may have ignored them, which would
-// discard them) and blocks both in the calling thread. Call it first thing in main, before any thread
-// starts: every later thread inherits the mask, so the signals stay pending until a CStopSignalWatcher
-// takes them, however early they arrive.
-void BlockStopSignals();
+// Ignores SIGPIPE (a write to a closed pipe or socket then fails with EPIPE instead of ending the
+// process), restores the default disposition of the stop signals (a parent may have ignored them, which
+// would discard them) and blocks them in the calling thread. Call it first thing in main, before any
+// thread starts: every later thread inherits the mask, so the stop signals stay pending until a
+// CStopSignalWatcher takes them, however early they arrive.
+void SetUpProcessSignals();
 
-// Takes SIGTERM and SIGINT from the process's pending signals on a thread of its own and calls onStop
+// Takes the stop signals from the process's pending signals on a thread of its own and calls onStop
 // for each. The destructor stops and joins that thread.
 class CStopSignalWatcher {
 public:

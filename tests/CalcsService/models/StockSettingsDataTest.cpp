@@ -141,6 +141,61 @@ TEST(StockSettingsData, NaNExpirationWrittenDirectlyIsOrderedLast) {
     EXPECT_EQ(s.rate1ByExpiration.rbegin()->second, static_cast<double>(0.03f));
 }
 
+// The figures of one expiration straight from their definition, dividend by dividend in list order.
+struct DirectFigures {
+    double firstForward = 0.0, sum = 0.0, firstDate = 0.0;
+    int dividends = 0, cash = 0;
+};
+
+DirectFigures directFigures(const StockSettingsPacket& p, double e, double rate) {
+    DirectFigures f;
+    for (std::size_t j = 0; j < p.dividendDates.size(); ++j) {
+        const double d = p.dividendDates[j];
+        if (!(d < e && p.time < d))
+            continue;
+        ++f.dividends;
+        if (p.dividendTypes[j] == 11 || p.dividendTypes[j] == 99)
+            continue;
+        ++f.cash;
+        const double forward = p.dividendAmounts[j] * std::exp((e - d) / DAY / 365 * rate);
+        if (f.firstDate == 0.0) {
+            f.firstForward = forward;
+            f.firstDate = d;
+        }
+        f.sum += forward;
+    }
+    return f;
+}
+
+// 160000 expirations and as many dividends (5 MB on the wire) in no order, every expiration with a rate
+// of its own, some of them far from usual rates: applied at once, with the figures of the definition.
+TEST(StockSettingsData, LargeRequestIsAppliedQuicklyWithTheSameFigures) {
+    constexpr std::size_t kCount = 160000;
+    StockSettingsPacket p = request({}, {});
+    for (std::size_t i = 0; i < kCount; ++i) {
+        p.expirations.push_back(NOW + static_cast<double>((i * 7919) % kCount) * DAY / 16);
+        p.rates1.push_back(i % 3 ? 0.15f - 0.2f * static_cast<float>(i % 1000) / 1000 : 4.0f + 0.1f * (i % 10));
+        p.rates2.push_back(0.07f);
+        p.dividendDates.push_back(NOW + (static_cast<double>((i * 104729) % kCount) - 500.0) * DAY / 16);
+        p.dividendAmounts.push_back(0.25f + static_cast<float>(i % 5));
+        p.dividendTypes.push_back(i % 7 == 0 ? 11 : 0);
+    }
+    StockSettingsData s;
+    s.applySettings(p);
+
+    ASSERT_EQ(s.cashDividendForwardSum.size(), kCount);
+    for (std::size_t i = 0; i < kCount; i += 1601) {
+        const double e = p.expirations[i];
+        const DirectFigures f = directFigures(p, e, s.rate1ByExpiration.at(e));
+        SCOPED_TRACE(i);
+        EXPECT_EQ(s.dividendCount.at(e), f.dividends);
+        EXPECT_EQ(s.cashDividendCount.at(e), f.cash);
+        EXPECT_EQ(s.firstCashDividendDate.at(e), f.firstDate);
+        EXPECT_EQ(s.firstCashDividendForward.at(e), f.firstForward);
+        EXPECT_NEAR(s.cashDividendForwardSum.at(e), f.sum, 1e-12 * std::abs(f.sum));
+    }
+}
+
 TEST(StockSettingsData, DeliveryFormulasAreReplacedPerFormulaAndCopiesShareTheLock) {
     StockSettingsData s;
     s.setDeliveryValue("F1", 100);
