@@ -2,7 +2,7 @@
 #include <iterator>
 
 #include "platform/Resources.h"
-#include "service/IdleMainThread.h"
+#include "server/MainThread.h"
 #include "service/ServiceValues.h"
 
 namespace {
@@ -25,8 +25,8 @@ const ServiceValues g_serviceValues = {
     "CTeskLocalSvcModule",
     "{33F67913-349E-448E-9A17-1EE38DF3DFF4}",
     "/Logs/TeskLocalSvc%Y-%b-%d.log",
-    idleMainThreadFunc,
-    idleStop,
+    mainThreadFunc,
+    stop,
     true,
     true,
 };

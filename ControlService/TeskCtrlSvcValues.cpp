@@ -2,7 +2,7 @@
 #include <iterator>
 
 #include "platform/Resources.h"
-#include "service/IdleMainThread.h"
+#include "server/ControlMainThread.h"
 #include "service/ServiceValues.h"
 
 namespace {
@@ -28,8 +28,8 @@ const ServiceValues g_serviceValues = {
     "CTeskCtrlSvcModule",
     "{2021B473-FEAF-490D-A031-BD345BBD6051}",
     "/Logs/TeskCtrlSvc%Y-%b-%d.log",
-    idleMainThreadFunc,
-    idleStop,
+    Control::mainThreadFunc,
+    Control::stop,
     false,
     false,
 };

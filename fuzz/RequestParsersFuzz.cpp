@@ -4,25 +4,29 @@
 // is that request's body behind a valid header, so the parsers are reached without guessing one.
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <iostream>
-#include <iterator>
 #include <memory>
 #include <vector>
 
 #include <boost/log/core.hpp>
+
+#include "FuzzedPacket.h"
 
 #include "models/StockSettingsData.h"
 #include "packets/DeliveryFormulaPacket.h"
 #include "packets/GreeksByExpirationPacket.h"
 #include "packets/IndividualOptionsPacket.h"
 #include "packets/OptionCalculatorPacket.h"
+#include "packets/OptionTreePacket.h"
 #include "packets/PacketHeader.h"
 #include "packets/PacketProcessor.h"
 #include "packets/PacketTypes.h"
 #include "packets/ProxyInfoPacket.h"
+#include "packets/RequestReaders.h"
+#include "packets/RiskChart2DPacket.h"
 #include "packets/RiskChartDataPacket.h"
 #include "packets/RiskTablePacket.h"
+#include "packets/Root2UnderlyingMapPacket.h"
 #include "packets/SetAutoUpdateParamsPacket.h"
 #include "packets/StockSettingsPacket.h"
 
@@ -63,6 +67,23 @@ public:
     }
 };
 
+// An option tree walked to its end or its first invalid record, with nothing registered.
+template <bool WideIds>
+class WalkOptionTree : public Handlers::BaseHandler, private OptionTreeVisitor {
+public:
+    void handle(RequestStream& request, Bytes&, const Bytes&) override {
+        OptionTreeHead head;
+        readOptionTreeHead(request, head);
+        walkOptionTree(request, head, WideIds, *this);
+    }
+
+private:
+    void expiration(const OptionTreeExpiration&) override {}
+    void strike(const OptionTreeExpiration&, const OptionTreeStrikeRecord&) override {}
+    void invalidExpiration(const OptionTreeExpiration&) override {}
+    void invalidStrike(const OptionTreeExpiration&, const OptionTreeStrikeRecord&) override {}
+};
+
 template <class Handler>
 std::shared_ptr<Handlers::BaseHandler> make() {
     return std::make_shared<Handler>();
@@ -82,16 +103,13 @@ const PacketProcessor::HandlerTable& handlerTable() {
         {USE_PROXY, make<ParseOnly<ProxyInfoPacket, parseProxyInfoPacket>>()},
         {SET_CALCULATION_SETTINGS, make<ApplyStockSettings>()},
         {SET_DELIVERY_FORMULA, make<ApplyDeliveryFormula>()},
+        {RISK_2D, make<ParseOnly<RiskChart2DInputsPacket, parseRiskChart2DInputsPacket>>()},
+        {BUILD_OPTION_TREE, make<WalkOptionTree<false>>()},
+        {BUILD_OPTION_TREEv3, make<WalkOptionTree<true>>()},
+        {ROOT2UNDERLYING_MAP, make<ParseOnly<Root2UnderlyingMapPacket, parseRoot2UnderlyingMapPacket>>()},
+        {DUMP_STOCK, make<ParseOnly<std::string, readString>>()},
     };
     return table;
-}
-
-Bytes framed(std::uint32_t type, const std::uint8_t* body, std::size_t size) {
-    const std::uint32_t header[3] = {type, PROTOCOL_VERSION, static_cast<std::uint32_t>(PACKET_HEADER_SIZE + size)};
-    Bytes packet(PACKET_HEADER_SIZE, 0);
-    std::memcpy(packet.data(), header, sizeof(header));
-    packet.insert(packet.end(), body, body + size);
-    return packet;
 }
 
 }  // namespace
@@ -107,15 +125,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size == 0)
         return 0;
     static const PacketProcessor processor(handlerTable());
-    const std::uint8_t selector = data[0];
-    Bytes packet;
-    if (selector & 0x80) {
-        packet.assign(data + 1, data + size);
-    } else {
-        auto entry = handlerTable().begin();
-        std::advance(entry, selector % handlerTable().size());
-        packet = framed(static_cast<std::uint32_t>(entry->first), data + 1, size - 1);
-    }
+    const Bytes packet = Fuzz::fuzzedPacket(data, size, handlerTable(), PROTOCOL_VERSION);
     Bytes reply;
     processor.process(packet, reply);
     return 0;

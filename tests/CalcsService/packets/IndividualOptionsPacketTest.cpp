@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include "CalcsService/packets/LogMessages.h"
 #include "CalcsService/packets/WireWriter.h"
+#include "support/LogMessages.h"
 
 namespace {
 
@@ -79,12 +79,12 @@ struct Parsed {
 template <class Packet, class Parse>
 Parsed<Packet> parseWith(const std::vector<std::uint8_t>& body, Parse parse) {
     Parsed<Packet> r;
-    wiretest::LogMessages::instance().take();
+    testsupport::LogMessages::instance().take();
     RequestStream in(body);
     testing::internal::CaptureStdout();
     r.good = static_cast<bool>(parse(in, r.packet));
     r.out = testing::internal::GetCapturedStdout();
-    r.logged = wiretest::LogMessages::instance().take();
+    r.logged = testsupport::LogMessages::instance().take();
     return r;
 }
 

@@ -5,10 +5,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "CalcsService/packets/LogMessages.h"
 #include "CalcsService/packets/WireWriter.h"
 #include "packets/PacketTypes.h"
 #include "packets/RequestReaders.h"
+#include "support/LogMessages.h"
 
 namespace {
 
@@ -27,9 +27,9 @@ public:
 
 class PacketProcessorTest : public testing::Test {
 protected:
-    void SetUp() override { wiretest::LogMessages::instance().take(); }
+    void SetUp() override { testsupport::LogMessages::instance().take(); }
 
-    std::vector<std::string> logged() { return wiretest::LogMessages::instance().take(); }
+    std::vector<std::string> logged() { return testsupport::LogMessages::instance().take(); }
 
     std::shared_ptr<MockHandler> m_handler = std::make_shared<MockHandler>();
     PacketProcessor m_processor{{{Packets::RESET_DATA, m_handler}, {Packets::DUMP_STOCK, m_handler}}};

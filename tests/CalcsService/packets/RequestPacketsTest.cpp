@@ -4,7 +4,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "CalcsService/packets/LogMessages.h"
 #include "CalcsService/packets/WireWriter.h"
 #include "packets/DeliveryFormulaPacket.h"
 #include "packets/GreeksByExpirationPacket.h"
@@ -15,6 +14,7 @@
 #include "packets/RiskTablePacket.h"
 #include "packets/SetAutoUpdateParamsPacket.h"
 #include "packets/StockSettingsPacket.h"
+#include "support/LogMessages.h"
 
 namespace {
 
@@ -260,7 +260,7 @@ TEST(StockSettingsPacket, ExpirationsRatesAndDividendsInParallel) {
 }
 
 TEST(StockSettingsPacket, NaNExpirationIsSkippedWithItsRatesAndAWarning) {
-    wiretest::LogMessages::instance().take();
+    testsupport::LogMessages::instance().take();
     WireWriter w = settingsHead("IBM");
     w.u32(3).f64(1.41e12).f64(std::numeric_limits<double>::quiet_NaN()).f64(1.43e12);
     w.u32(0).f32(0.01f).f32(0.02f).f32(0.03f).f32(0.04f).f32(0.05f).f32(0.06f).u32(0);
@@ -271,7 +271,7 @@ TEST(StockSettingsPacket, NaNExpirationIsSkippedWithItsRatesAndAWarning) {
     EXPECT_EQ(p.expirations, std::vector<double>({1.41e12, 1.43e12}));
     EXPECT_EQ(p.rates1, std::vector<float>({0.01f, 0.05f}));
     EXPECT_EQ(p.rates2, std::vector<float>({0.02f, 0.06f}));
-    EXPECT_THAT(wiretest::LogMessages::instance().take(),
+    EXPECT_THAT(testsupport::LogMessages::instance().take(),
                 testing::ElementsAre("warning: settings for IBM: expiration 1 is not a number, skipped"));
 }
 

@@ -8,7 +8,7 @@
 #include "Logging/Log.h"
 #include "support/TempDir.h"
 
-namespace wiretest {
+namespace testsupport {
 
 class LogMessages {
 public:
@@ -47,4 +47,4 @@ private:
     std::size_t m_seen = 0;
 };
 
-}  // namespace wiretest
+}  // namespace testsupport

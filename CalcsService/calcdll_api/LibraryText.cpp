@@ -1,0 +1,14 @@
+#include "calcdll_api/LibraryText.h"
+
+#include "Logging/Log.h"
+
+namespace Bridge {
+
+bool fitsLibraryText(const std::string& text, std::size_t limit, const char* what) {
+    if (text.size() <= limit)
+        return true;
+    LOG_SEV(warning) << what << " longer than " << limit << " characters refused: " << text;
+    return false;
+}
+
+}  // namespace Bridge

@@ -1,0 +1,66 @@
+#include "calcdll_api/OptionKeys.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "CalcDll/BrkCalcDll.h"
+#include "Logging/Log.h"
+
+namespace Bridge {
+
+namespace {
+
+constexpr std::size_t kRootLength = sizeof(OptionKey{}.root);
+// The key holds year - 2000 in one byte.
+constexpr int kFirstKeyYear = 2000;
+constexpr int kLastKeyYear = 2000 + 255;
+
+bool representableExpiry(int year, int month, int day) {
+    return year >= kFirstKeyYear && year <= kLastKeyYear && month >= 0 && month <= 11 && day >= 1 && day <= 31;
+}
+
+}  // namespace
+
+std::optional<std::uint32_t> keyStrike(float strike) {
+    const double thousandths = static_cast<double>(strike) * 1000.0;
+    if (!std::isfinite(thousandths))
+        return std::nullopt;
+    const double rounded = std::round(thousandths);
+    if (rounded < 0.0 || rounded > static_cast<double>(std::numeric_limits<std::uint32_t>::max()))
+        return std::nullopt;
+    return static_cast<std::uint32_t>(std::llround(thousandths));
+}
+
+std::optional<OptionKey> makeOptionKey(const std::string& root, int year, int month, int day, float strike, bool isPut) {
+    if (!representableExpiry(year, month, day)) {
+        LOG_SEV(error) << "invalid data (expiry), option skipped, root: " << root << ", year: " << year
+                       << ", month: " << month << ", day: " << day;
+        return std::nullopt;
+    }
+    const auto thousandths = keyStrike(strike);
+    if (!thousandths) {
+        LOG_SEV(error) << "invalid data (strike), option skipped, root: " << root << ", strike: " << strike;
+        return std::nullopt;
+    }
+    OptionKey key{};
+    std::memcpy(key.root, root.data(), std::min(root.size(), kRootLength));
+    key.year = static_cast<std::uint8_t>(year - kFirstKeyYear);
+    key.monthCode = static_cast<char>((isPut ? 'M' : 'A') + month);
+    key.day = static_cast<std::uint8_t>(day);
+    key.strike = *thousandths;
+    return key;
+}
+
+}  // namespace Bridge
+
+int registerOptionPair(const std::string& root, const OptionTreeStrike& strike) {
+    auto key = Bridge::makeOptionKey(root, strike.year, strike.month, strike.day, strike.strike, false);
+    if (!key)
+        return -1;
+    CBrkCalcDll& dll = CBrkCalcDll::Instance();
+    dll.RegisterOption(&*key, strike.callId, strike.deliveryMode);
+    key->monthCode = static_cast<char>('M' + strike.month);
+    return dll.RegisterOption(&*key, strike.putId, strike.deliveryMode);
+}

@@ -1,0 +1,45 @@
+// The handlers that tell the library about underlyings and take no reply: stock settings, delivery
+// formulas, root-to-underlying mappings, the reset and the stock dump.
+#pragma once
+
+#include "handlers/BaseHandler.h"
+
+namespace Handlers {
+
+// SET_CALCULATION_SETTINGS: replaces all of the underlying's settings, or, when the body ends
+// inside them, none, then hands them to the library.
+class SetStockSettingsHandler : public BaseHandler {
+public:
+    void handle(Packets::RequestStream& request, std::vector<std::uint8_t>& reply,
+                const std::vector<std::uint8_t>& requestId) override;
+};
+
+// SET_DELIVERY_FORMULA: keeps the formula in the stock settings and hands it to the library.
+class SetDeliveryFormulaHandler : public BaseHandler {
+public:
+    void handle(Packets::RequestStream& request, std::vector<std::uint8_t>& reply,
+                const std::vector<std::uint8_t>& requestId) override;
+};
+
+// ROOT2UNDERLYING_MAP: maps each non-empty option root to its underlying.
+class Root2UnderlyingMapHandler : public BaseHandler {
+public:
+    void handle(Packets::RequestStream& request, std::vector<std::uint8_t>& reply,
+                const std::vector<std::uint8_t>& requestId) override;
+};
+
+// RESET_DATA: empties the library and the bridge.
+class ResetDataHandler : public BaseHandler {
+public:
+    void handle(Packets::RequestStream& request, std::vector<std::uint8_t>& reply,
+                const std::vector<std::uint8_t>& requestId) override;
+};
+
+// DUMP_STOCK: has the library write the underlying and its options to the log.
+class DumpStockHandler : public BaseHandler {
+public:
+    void handle(Packets::RequestStream& request, std::vector<std::uint8_t>& reply,
+                const std::vector<std::uint8_t>& requestId) override;
+};
+
+}  // namespace Handlers

@@ -1,0 +1,12 @@
+#include "models/ValuationNotes.h"
+
+#include "Logging/Log.h"
+
+namespace models {
+
+void ValuationNotes::log(const std::string& symbol) const {
+    if (nonFiniteTheo)
+        LOG_SEV(warning) << "non-finite theoretical price counted as 0, symbol: " << symbol;
+}
+
+}  // namespace models

@@ -1,0 +1,76 @@
+#include "server/ControlMainThread.h"
+
+#include <cstdlib>
+#include <exception>
+#include <utility>
+
+#include "Logging/Log.h"
+#include "handlers/ControlHandlerTable.h"
+#include "process/ClientRestarter.h"
+#include "service/ModuleInfo.h"
+#include "tasks/CheckLocalSvc.h"
+#include "tasks/CheckRegistryTask.h"
+#include "tasks/CleanLogsTask.h"
+#include "tasks/PeriodicalTask.h"
+
+namespace Control {
+
+namespace {
+
+void runServer(const std::string& portText, ServerSettings settings) {
+    // Declared before the server: restarts that its sessions asked for end after them.
+    process::ClientRestarter restarter;
+    if (!settings.handlers)
+        settings.handlers = [&restarter] { return Handlers::controlHandlerTable(restarter); };
+    {
+        server controlServer(sharedIoContext(), static_cast<unsigned short>(std::atoi(portText.c_str())),
+                             std::move(settings));
+        sharedIoContext().run();
+    }
+    restarter.stop();
+}
+
+}  // namespace
+
+boost::asio::io_context& sharedIoContext() {
+    static boost::asio::io_context io;
+    return io;
+}
+
+void serveControl(const std::string& portText, ServerSettings settings) {
+    const std::string version = GetVersionString();
+    LOG_SEV(info) << "initializing version " << version << ", port:" << portText;
+    try {
+        tasks::PeriodicalTask<tasks::CleanLogsTask> cleanLogs(86400000, 0);
+        cleanLogs.start();
+        tasks::PeriodicalTask<tasks::CheckRegistryTask> checkRegistry(300000, 0);
+        checkRegistry.start();
+        tasks::PeriodicalTask<tasks::CheckLocalSvc> checkLocalSvc(1000, 0);
+        checkLocalSvc.start();
+        try {
+            runServer(portText, std::move(settings));
+        } catch (const std::exception& e) {
+            LOG_SEV(error) << "io_service.run:" << e.what();
+        }
+        LOG_SEV(info) << "Exit version " << version << ", port:" << portText;
+        // The tasks end here, the watcher first.
+    } catch (...) {
+        // Nothing may leave the main thread: the service module would end the process.
+        LOG_SEV(fatal) << "io_service.run: unknown exception, Exit version " << version;
+    }
+}
+
+void mainThreadFunc() {
+    const char* testPort = std::getenv("TESK_TEST_CTRL_PORT");
+    serveControl(testPort ? testPort : LoadResourceString(106), ServerSettings());
+}
+
+void stop() {
+    LOG_SCOPE("void __cdecl stop(void)");
+    LOG_SEV(info) << "Stopping service";
+    // The server, its sessions and the tasks are ended by the main thread once its run returns.
+    sharedIoContext().stop();
+    LOG_SEV(info) << "Finishing stop service";
+}
+
+}  // namespace Control

@@ -1,0 +1,46 @@
+#include "tasks/CleanLogsTask.h"
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "Logging/Log.h"
+#include "platform/Files.h"
+#include "service/ModuleInfo.h"
+
+namespace tasks {
+
+namespace {
+
+const char* const kLogPattern = "Tesk*.log";
+const long kKeptDays = 20;
+const std::time_t kSecondsPerDay = 86400;
+
+// Days since 1970-01-01 of the time's UTC calendar date.
+long utcDay(std::time_t time) {
+    return static_cast<long>(time / kSecondsPerDay - (time % kSecondsPerDay < 0 ? 1 : 0));
+}
+
+}  // namespace
+
+CleanLogsTask::CleanLogsTask(Clock now) : m_now(std::move(now)) {}
+
+void CleanLogsTask::execute() {
+    const std::string folder = g_strModuleDir + "/Logs";
+    LOG_SEV(info) << "check logs: " << folder << "/" << kLogPattern;
+    std::vector<platform::FoundFile> files;
+    if (platform::FindFiles(folder, kLogPattern, files) != 0)
+        return;
+    const long today = utcDay(m_now());
+    for (const auto& file : files) {
+        if (today - utcDay(file.creationTime) <= kKeptDays)
+            continue;
+        const std::string path = folder + "/" + file.name;
+        const int error = platform::DeleteFile(path);
+        LOG_SEV(info) << "Delete log file:" << path;
+        if (error)
+            LOG_SEV(error) << "can't delete log file:" << path << " " << static_cast<unsigned>(error);
+    }
+}
+
+}  // namespace tasks

@@ -1,0 +1,79 @@
+// What the bridge's tests share: the bridge bound once per program to the scriptable fake library,
+// local wire times, and reading values out of a packet.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "brkCommon/FakeCalcsLibrary.h"
+#include "calcdll_api/DllBridge.h"
+#include "packets/IndividualOptionsPacket.h"
+#include "platform/DynamicLibrary.h"
+#include "support/TempDir.h"
+
+namespace bridgetest {
+
+// The fake's record of its host; the bridge is loaded with the fake on first use.
+inline FakeCalcsCalls& boundFake() {
+    static FakeCalcsCalls& calls = []() -> FakeCalcsCalls& {
+        static testsupport::TempDir logs;
+        EXPECT_TRUE(InitCalcDLL("fakecalcscomplete.dll", (logs.str() + "/bridge%Y.log").c_str()));
+        std::string error;
+        platform::ModuleHandle handle = platform::LoadLibrary("fakecalcscomplete.dll", error);
+        auto recorded = reinterpret_cast<PFN_FakeCalcsRecorded>(platform::GetProcAddress(handle, "FakeCalcsRecorded"));
+        return *recorded();
+    }();
+    return calls;
+}
+
+// Each test scripts the fake afresh and starts with an empty bridge.
+class BridgeWithFake : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fake().hooks = FakeCalcsHooks{};
+        ExternalCalcs::Clear();
+    }
+    void TearDown() override { fake().hooks = FakeCalcsHooks{}; }
+    static FakeCalcsCalls& fake() { return boundFake(); }
+};
+
+// Local time as ms since 1970, as the client sends it.
+inline double localMs(int year, int month, int day, int hour = 0, int minute = 0, int second = 0, int ms = 0) {
+    std::tm fields{};
+    fields.tm_year = year - 1900;
+    fields.tm_mon = month - 1;
+    fields.tm_mday = day;
+    fields.tm_hour = hour;
+    fields.tm_min = minute;
+    fields.tm_sec = second;
+    fields.tm_isdst = -1;
+    return static_cast<double>(std::mktime(&fields)) * 1000.0 + ms;
+}
+
+inline Packets::Incoming::IndividualOption optionQuote(std::int64_t id, float strike, bool put, double volatility,
+                                                      float bid, float ask) {
+    Packets::Incoming::IndividualOption o;
+    o.foreignId = id;
+    o.strike = strike;
+    o.isPut = put ? 1 : 0;
+    o.userVolatility = volatility;
+    o.bid = bid;
+    o.ask = ask;
+    return o;
+}
+
+template <class T>
+T valueAt(const std::vector<std::uint8_t>& bytes, std::size_t offset) {
+    T value{};
+    EXPECT_LE(offset + sizeof value, bytes.size());
+    if (offset + sizeof value <= bytes.size())
+        std::memcpy(&value, bytes.data() + offset, sizeof value);
+    return value;
+}
+
+}  // namespace bridgetest

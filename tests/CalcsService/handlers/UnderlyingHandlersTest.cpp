@@ -1,0 +1,127 @@
+// Stock settings, delivery formulas, root mappings, the reset and the stock dump: what reaches the
+// settings model and the library.
+#include "handlers/UnderlyingHandlers.h"
+
+#include <utility>
+
+#include <gtest/gtest.h>
+
+#include "CalcsService/packets/WireWriter.h"
+#include "HandlerFixture.h"
+#include "HandlerTestSupport.h"
+#include "models/Calculations.h"
+
+namespace {
+
+using bridgetest::localMs;
+using handlertest::anyContains;
+using handlertest::run;
+using wiretest::WireWriter;
+
+std::vector<std::pair<std::string, std::string>> g_calls;
+
+void RecordRefresh(const char* symbol) { g_calls.emplace_back("refresh", symbol); }
+void RecordMapping(const char* symbol, const char* root) { g_calls.emplace_back(root, symbol); }
+void RecordDump(const char* symbol) { g_calls.emplace_back("dump", symbol); }
+void RecordDelivery(const char* symbol, const char* root, const double* cash, const std::vector<DeliveryComponent>* c) {
+    g_calls.emplace_back(std::string(symbol) + "/" + root, std::to_string(*cash) + "/" + std::to_string(c->size()));
+}
+void RecordPurge() { g_calls.emplace_back("purge", ""); }
+void RecordCleanUp() { g_calls.emplace_back("cleanup", ""); }
+
+class UnderlyingHandlers : public handlertest::HandlersWithFake {
+protected:
+    void SetUp() override {
+        HandlersWithFake::SetUp();
+        g_calls.clear();
+        fake().hooks.refreshDividends = &RecordRefresh;
+        fake().hooks.addRoot2SymbolMapping = &RecordMapping;
+        fake().hooks.dumpStock = &RecordDump;
+        fake().hooks.setOptionDelivery = &RecordDelivery;
+        fake().hooks.purgeProcessingQueues = &RecordPurge;
+        fake().hooks.cleanUpRecords = &RecordCleanUp;
+    }
+    static models::StockSettingsData& settingsOf(const std::string& symbol) {
+        return CalculationsSingleton::get_mutable_instance()[symbol];
+    }
+};
+
+// Settings with one expiration (rates 0.01, 0.02) and one dividend.
+WireWriter settingsBody(const std::string& symbol) {
+    WireWriter w;
+    w.f64(localMs(2024, 1, 2)).str(symbol).u8(1).u32(1).f64(localMs(2024, 6, 21, 16)).u32(1);
+    w.f32(0.01f).f32(0.02f).u32(1).f64(localMs(2024, 3, 1)).f32(0.5f).i32(0);
+    return w;
+}
+
+TEST_F(UnderlyingHandlers, SettingsReplaceTheSymbolsListsAndReachTheLibrary) {
+    Handlers::SetStockSettingsHandler handler;
+    EXPECT_TRUE(run(handler, settingsBody("SET1").data()).empty());
+    const models::StockSettingsData& settings = settingsOf("SET1");
+    ASSERT_EQ(settings.expirations.size(), 1u);
+    EXPECT_EQ(settings.rates2[0], 0.02f);
+    EXPECT_EQ(settings.dividendAmounts, std::vector<float>{0.5f});
+    EXPECT_TRUE(settings.useUserInputs);
+    EXPECT_EQ(settings.rate1ByExpiration.size(), 1u);  // the derived maps were rebuilt
+    EXPECT_EQ(g_calls, (decltype(g_calls){{"refresh", "SET1"}}));
+    EXPECT_TRUE(anyContains(logged(), "info: received settings for SET1, expires: 1, divs: 1, useUserInputs: 1, "
+                                      "ratesSource: 1, rates: 1 : "));
+}
+
+TEST_F(UnderlyingHandlers, SettingsCutShortChangeNothing) {
+    Handlers::SetStockSettingsHandler handler;
+    run(handler, settingsBody("S").data());
+    g_calls.clear();
+
+    WireWriter huge;  // 20 bytes: a count of 0xFFFFFFFF expirations and two bytes of them
+    huge.f64(localMs(2024, 1, 3)).str("S").u8(0).u32(0xFFFFFFFFu).bytes("ab");
+    ASSERT_EQ(huge.size(), 20u);
+    run(handler, huge.data());
+    std::vector<std::uint8_t> cut = settingsBody("S").data();
+    cut.resize(cut.size() - 4);  // inside the last dividend
+    run(handler, cut);
+
+    EXPECT_EQ(settingsOf("S").expirations.size(), 1u);
+    EXPECT_EQ(settingsOf("S").dividendDates.size(), 1u);
+    EXPECT_TRUE(settingsOf("S").useUserInputs);
+    EXPECT_TRUE(g_calls.empty());
+    EXPECT_TRUE(anyContains(logged(), "error: settings for S refused"));
+}
+
+TEST_F(UnderlyingHandlers, DeliveryFormulasAreKeptAndHandedOn) {
+    Handlers::SetDeliveryFormulaHandler handler;
+    WireWriter w;
+    w.str("DLV1").str("DLV1A").f64(12.5).u32(2).str("XA").f64(50).str("XB").f64(25);  // no formula value
+    run(handler, w.data());
+    EXPECT_EQ(settingsOf("DLV1").deliveryValues.at("DLV1A"), 100u);
+    EXPECT_EQ(settingsOf("DLV1").deliveryComponents.at("DLV1A").size(), 2u);
+    EXPECT_EQ(g_calls, (decltype(g_calls){{"DLV1/DLV1A", "12.500000/2"}}));
+    EXPECT_TRUE(anyContains(logged(), "info: SetDeliveryFormulaHandler:DLV1-DLV1A"));
+}
+
+TEST_F(UnderlyingHandlers, RootMappingsSkipEmptyRoots) {
+    Handlers::Root2UnderlyingMapHandler handler;
+    WireWriter w;
+    w.i32(3).str("RA").str("UA").str("").str("UB").str("RC").str("UC");
+    run(handler, w.data());
+    EXPECT_EQ(g_calls, (decltype(g_calls){{"RA", "UA"}, {"RC", "UC"}}));
+    EXPECT_TRUE(anyContains(logged(), "info: Loaded root to underling mapping:3"));
+
+    WireWriter none;
+    none.i32(0);
+    run(handler, none.data());
+    EXPECT_TRUE(anyContains(logged(), "info: Loaded root to underling mapping:0"));
+    EXPECT_EQ(g_calls.size(), 2u);
+}
+
+TEST_F(UnderlyingHandlers, ResetAndDumpReachTheLibrary) {
+    Handlers::ResetDataHandler reset;
+    Handlers::DumpStockHandler dump;
+    WireWriter w;
+    w.str("DUMP1");
+    EXPECT_TRUE(run(reset, {}).empty());
+    EXPECT_TRUE(run(dump, w.data()).empty());
+    EXPECT_EQ(g_calls, (decltype(g_calls){{"purge", ""}, {"cleanup", ""}, {"dump", "DUMP1"}}));
+}
+
+}  // namespace

@@ -1,0 +1,178 @@
+// The calculations server over real loopback sockets, with test handlers and the fake library.
+#include <cstring>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "calcdll_api/AsyncResults.h"
+#include "CalcsService/server/ServerTestSupport.h"
+
+namespace {
+
+using namespace servertest;
+using testsupport::Bytes;
+using testsupport::makePacket;
+using testsupport::ProtocolClient;
+using ::testing::ElementsAre;
+
+class ServerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fakeLibrary();
+        ASSERT_TRUE(InitCalcDLL("fakecalcscomplete.dll", (m_libraryLog.str() + "/%Y.log").c_str()));
+        LibraryEvents::instance().clear();
+    }
+
+    testsupport::TempDir m_libraryLog;
+};
+
+Bytes bodyOf(std::uint32_t n) {
+    Bytes body;
+    testsupport::appendDword(body, n);
+    return body;
+}
+
+TEST_F(ServerTest, PacketsArriveWholeAndInOrderHoweverTheyAreWritten) {
+    RunningServer running;
+    ProtocolClient client(running.port());
+
+    const Bytes first = makePacket(ECHO, 8, {1, 2, 3}, 0x11);
+    for (std::uint8_t byte : first) {
+        ASSERT_TRUE(client.send(&byte, 1));
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    Bytes two = makePacket(ECHO, 8, {4}, 0x22);
+    const Bytes second = makePacket(ECHO, 8, {5, 6}, 0x33);
+    two.insert(two.end(), second.begin(), second.end());
+    ASSERT_TRUE(client.send(two));
+
+    const Bytes expected[] = {makePacket(ECHO_REPLY, 0, {1, 2, 3}, 0x11), makePacket(ECHO_REPLY, 0, {4}, 0x22),
+                              makePacket(ECHO_REPLY, 0, {5, 6}, 0x33)};
+    for (const Bytes& reply : expected) {
+        const auto got = client.readPacket();
+        ASSERT_TRUE(got);
+        EXPECT_EQ(*got, reply);
+    }
+}
+
+TEST_F(ServerTest, ABurstOfRequestsGetsEveryReplyInOrder) {
+    RunningServer running;
+    ProtocolClient client(running.port());
+    constexpr std::uint32_t kRequests = 1000;
+    Bytes burst;
+    for (std::uint32_t i = 0; i < kRequests; ++i) {
+        const Bytes packet = makePacket(ECHO, 8, bodyOf(i));
+        burst.insert(burst.end(), packet.begin(), packet.end());
+    }
+    ASSERT_TRUE(client.send(burst));
+    for (std::uint32_t i = 0; i < kRequests; ++i) {
+        const auto reply = client.readPacket();
+        ASSERT_TRUE(reply) << "reply " << i;
+        ASSERT_EQ(testsupport::dwordAt(*reply, 28), i);
+    }
+}
+
+TEST_F(ServerTest, SizesAtTheFramingLimitsAreAccepted) {
+    RunningServer running;
+    ProtocolClient client(running.port());
+    // Only the prefix: the packet processor reads what there is and calls the handler with no body.
+    ASSERT_TRUE(client.send(makePacket(ECHO, 8, {}, 0, 12).data(), 12));
+    auto reply = client.readPacket();
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(*reply, makePacket(ECHO_REPLY, 0, {}));
+
+    const Bytes body(0x500000 - 28, 0xA5);
+    EXPECT_EQ(echo(client, body), body);
+}
+
+class UnreadableSizeTest : public ServerTest, public ::testing::WithParamInterface<std::uint32_t> {};
+
+TEST_P(UnreadableSizeTest, ClosesThatConnectionAndServesTheNextClient) {
+    RunningServer running;
+    {
+        ProtocolClient bad(running.port());
+        ASSERT_TRUE(bad.send(makePacket(ECHO, 8, Bytes(64, 0), 0, GetParam())));
+        EXPECT_TRUE(bad.waitForClose());
+    }
+    ProtocolClient next(running.port());
+    EXPECT_EQ(echo(next, {9}), Bytes{9});
+    EXPECT_TRUE(running.waitForLog("error wrong packet size in header: " + std::to_string(GetParam()) +
+                                   ", the session is closed"));
+}
+
+INSTANTIATE_TEST_SUITE_P(BelowThePrefixOrAboveTheBuffer, UnreadableSizeTest,
+                         ::testing::Values(0u, 11u, 0x500001u, 0xFFFFFFFFu));
+
+TEST_F(ServerTest, MalformedRepliesAreDroppedAndTheFramingStaysInStep) {
+    RunningServer running;
+    ProtocolClient client(running.port());
+    ASSERT_TRUE(client.send(makePacket(WRONG_SIZE_REPLY, 8, {1})));
+    ASSERT_TRUE(client.send(makePacket(SHORT_REPLY, 8, {2})));
+    EXPECT_EQ(echo(client, {3}), Bytes{3});
+    const auto log = running.log();
+    EXPECT_THAT(log, ::testing::Contains("error packet size is wrong: in header:30 real size: 29"));
+    EXPECT_THAT(log, ::testing::Contains("error reply shorter than its header dropped, size: 10"));
+}
+
+TEST_F(ServerTest, ASecondClientEvictsTheFirstAndTheLibraryIsClearedOnce) {
+    RunningServer running;
+    ProtocolClient first(running.port());
+    ASSERT_EQ(echo(first, {1}, REGISTER_OPTION), Bytes{1});
+    ProtocolClient second(running.port());
+    EXPECT_TRUE(first.waitForClose());
+    EXPECT_EQ(echo(second, {2}), Bytes{2});
+    EXPECT_THAT(LibraryEvents::instance().events(), ElementsAre("register", "purge", "cleanup"));
+    EXPECT_EQ(running.countLog("warning force to close a previous session: "), 1u);
+    EXPECT_EQ(running.countLog("info disconnect: "), 1u);
+}
+
+TEST_F(ServerTest, AFailedSendEndsTheSessionBeforeTheNextClientRegisters) {
+    RunningServer running;
+    {
+        ProtocolClient first(running.port());
+        ASSERT_TRUE(first.send(makePacket(SLOW_ECHO, 8, Bytes(1000, 1))));
+        first.reset();  // the reply's write then fails
+    }
+    ASSERT_TRUE(testsupport::waitUntil([&] { return running.countLog("error boost::system::system_error in send thread, ") == 1; }));
+    ProtocolClient second(running.port());
+    EXPECT_EQ(echo(second, {2}, REGISTER_OPTION), Bytes{2});
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));  // well past the drain pause
+    EXPECT_THAT(LibraryEvents::instance().events(), ElementsAre("purge", "cleanup", "register"));
+    EXPECT_EQ(running.countLog("info disconnect: "), 1u);
+}
+
+TEST_F(ServerTest, ClosedConnectionLeavesTheSessionIdleUntilTheServerEnds) {
+    RunningServer running;
+    {
+        ProtocolClient client(running.port());
+        EXPECT_EQ(echo(client, {1}), Bytes{1});
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_TRUE(LibraryEvents::instance().events().empty());
+    EXPECT_EQ(running.countLog("info disconnect: "), 0u);
+    running.stop();
+    EXPECT_THAT(LibraryEvents::instance().events(), ElementsAre("purge", "cleanup"));
+}
+
+TEST_F(ServerTest, PendingResultsReachTheClientAsOnePacketWithinHalfASecond) {
+    ServerSettings settings = testSettings();
+    RunningServer running(settings);
+    ProtocolClient client(running.port());
+    EXPECT_FALSE(client.readPacket(std::chrono::milliseconds(600)));  // nothing pending: nothing sent
+
+    OptionResult result{};
+    result.theo = 1.5;
+    calcDllMessageCallback(&result, eResultOption, 1, 42, 0);
+    calcDllMessageCallback(&result, eResultOption, 2, 43, 0);
+    const auto started = std::chrono::steady_clock::now();
+    const auto packet = client.readPacket(std::chrono::seconds(2));
+    const auto waited = std::chrono::steady_clock::now() - started;
+    ASSERT_TRUE(packet);
+    EXPECT_LT(waited, std::chrono::milliseconds(700));
+    EXPECT_EQ(testsupport::dwordAt(*packet, 0), 261u);
+    EXPECT_EQ(testsupport::dwordAt(*packet, 28), 2u);
+    EXPECT_EQ(packet->size(), Bridge::RESULTS_PACKET_HEAD_SIZE + 2 * Bridge::RESULT_ENTRY_SIZE);
+    EXPECT_FALSE(client.readPacket(std::chrono::milliseconds(600)));
+}
+
+}  // namespace

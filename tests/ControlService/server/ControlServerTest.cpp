@@ -1,0 +1,192 @@
+// The control server with the control handlers, on a free loopback port, against test clients.
+#include "server/ControlServer.h"
+
+#include <csignal>
+#include <dirent.h>
+#include <thread>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "CalcsService/ServiceTestSupport.h"
+#include "Logging/Log.h"
+#include "handlers/ControlHandlerTable.h"
+#include "platform/ServiceControl.h"
+#include "process/ClientRestarter.h"
+#include "service/ModuleInfo.h"
+#include "support/ProtocolClient.h"
+
+namespace {
+
+using testsupport::Bytes;
+using testsupport::ProtocolClient;
+using testsupport::makePacket;
+using ::testing::Contains;
+using ::testing::Not;
+
+int threadCount() {
+    int count = 0;
+    DIR* tasks = ::opendir("/proc/self/task");
+    while (const dirent* entry = tasks ? ::readdir(tasks) : nullptr)
+        count += entry->d_name[0] != '.';
+    if (tasks)
+        ::closedir(tasks);
+    return count;
+}
+
+Bytes debugBody(std::uint8_t on, const std::string& folder) {
+    Bytes body{on};
+    testsupport::appendDword(body, static_cast<std::uint32_t>(folder.size()));
+    body.insert(body.end(), folder.begin(), folder.end());
+    return body;
+}
+
+class ControlServerTest : public ::testing::Test {
+protected:
+    ControlServerTest() {
+        g_strModuleDir = m_module.str();
+        Logging::initLogging(m_module.str() + "/Logs/Unit%Y-%b-%d.log");
+        Logging::ups_logger::get();  // created before other threads log, as a service's entry does
+        boost::filesystem::create_directories(m_client.path() / "META-INF" / "AIR");
+    }
+    ~ControlServerTest() override {
+        stopServer();
+        // A service a failed test left running.
+        platform::ServiceStatus status;
+        if (platform::QueryServiceStatus("TeskLocalSvc", status) == 0 && status.processId > 0)
+            ::kill(status.processId, SIGKILL);
+    }
+
+    // Programs the test runs are copied before: a copy still open for writing in a child that another
+    // thread forks could not be run.
+    void startServer() {
+        // A sanitizer's own helper thread starts with the first thread: let it start before the count.
+        std::thread([] {}).join();
+        m_threadsBefore = threadCount();
+        Control::ServerSettings settings;
+        settings.handlers = [this] { return Handlers::controlHandlerTable(m_restarter); };
+        m_server = std::make_unique<Control::server>(m_io, 0, std::move(settings));
+        m_runner = std::thread([this] { m_io.run(); });
+    }
+
+    void stopServer() {
+        if (!m_server)
+            return;
+        m_io.stop();
+        m_runner.join();
+        m_server.reset();
+        m_restarter.stop();
+    }
+
+    std::unique_ptr<ProtocolClient> connect() { return std::make_unique<ProtocolClient>(m_server->port()); }
+
+    bool logged(const std::string& message) const { return testsupport::waitForLogMessage(m_module.path(), message); }
+    boost::filesystem::path marker() const { return m_client.path() / "META-INF" / "AIR" / "debug"; }
+
+    testsupport::ScopedPlatformRoot m_root;
+    testsupport::TempDir m_module;
+    testsupport::TempDir m_client;
+    process::ClientRestarter m_restarter;
+    int m_threadsBefore = 0;
+    boost::asio::io_context m_io;
+    std::unique_ptr<Control::server> m_server;
+    std::thread m_runner;
+};
+
+TEST_F(ControlServerTest, StopSentJustBeforeTheClientLeavesStillStopsTheService) {
+    testsupport::TempDir programs;
+    const std::string service = testsupport::copyProgram(TESK_SLOW_STOP_SERVICE, programs.path(), "TeskLocalSvc");
+    ASSERT_EQ(testsupport::runProgram(service, {"-Service"}).exitCode, 0);
+    ASSERT_EQ(platform::StartService("TeskLocalSvc"), 0);
+    platform::ServiceStatus status;
+    ASSERT_TRUE(testsupport::waitUntil([&] {
+        return platform::QueryServiceStatus("TeskLocalSvc", status) == 0 &&
+               status.currentState == platform::SERVICE_RUNNING;
+    }));
+    startServer();
+
+    connect()->send(makePacket(1, 0));  // and closes at once
+    EXPECT_TRUE(logged("info stop calculation svc:TeskLocalSvc"));
+    ASSERT_TRUE(testsupport::waitUntil(
+        [&] { return testsupport::hasLogMessage(m_module.path(), "info Service stopped successfully"); },
+        std::chrono::seconds(15)));
+    ASSERT_EQ(platform::QueryServiceStatus("TeskLocalSvc", status), 0);
+    EXPECT_EQ(status.currentState, platform::SERVICE_STOPPED);
+}
+
+TEST_F(ControlServerTest, UnreadableSizesCloseThatSessionAndTheNextClientIsServed) {
+    startServer();
+    for (const std::uint32_t size : {0u, 11u, 0x500001u, 0xFFFFFFFFu}) {
+        auto client = connect();
+        Bytes prefix;
+        testsupport::appendDword(prefix, 1);
+        testsupport::appendDword(prefix, 0);
+        testsupport::appendDword(prefix, size);
+        ASSERT_TRUE(client->send(prefix));
+        EXPECT_TRUE(client->waitForClose()) << size;
+        EXPECT_TRUE(logged("error wrong packet size in header: " + std::to_string(size) + ", the session is closed"));
+    }
+    connect()->send(makePacket(3, 0, debugBody(1, m_client.str())));
+    EXPECT_TRUE(testsupport::waitUntil([&] { return boost::filesystem::exists(marker()); }));
+}
+
+TEST_F(ControlServerTest, ForeignVersionAndUnknownTypeAreLoggedAndTheSessionGoesOn) {
+    startServer();
+    auto client = connect();
+    ASSERT_TRUE(client->send(makePacket(1, 8)));
+    ASSERT_TRUE(client->send(makePacket(10, 0, {1, 2})));
+    ASSERT_TRUE(client->send(makePacket(0xFFFFFFFF, 0)));
+    EXPECT_TRUE(logged("warning warning, unsupported version of protocol, packet skipped"));
+    EXPECT_TRUE(logged("error unknown packet type received: 10, size: 30"));
+    EXPECT_TRUE(logged("error unknown packet type received: -1, size: 28"));
+    EXPECT_FALSE(client->waitForClose(std::chrono::milliseconds(300)));
+    // The version-8 stop was dropped, not run.
+    EXPECT_THAT(testsupport::logMessages(m_module.path()), Not(Contains("info stop calculation svc:TeskLocalSvc")));
+}
+
+TEST_F(ControlServerTest, MalformedBodyEndsOnlyItsSession) {
+    startServer();
+    auto other = connect();
+    auto client = connect();
+    Bytes body{1};
+    testsupport::appendDword(body, 1000);
+    ASSERT_TRUE(client->send(makePacket(3, 0, body)));
+    EXPECT_TRUE(client->waitForClose());
+    EXPECT_TRUE(logged("error exception in workerFunc, string of 1000 bytes exceeds the 0 bytes left"));
+
+    ASSERT_TRUE(other->send(makePacket(3, 0, debugBody(1, m_client.str()))));
+    EXPECT_TRUE(testsupport::waitUntil([&] { return boost::filesystem::exists(marker()); }));
+}
+
+TEST_F(ControlServerTest, ClientLeavingDoesNotStopAnotherClientsRequests) {
+    startServer();
+    auto first = connect();
+    auto second = connect();
+    ASSERT_TRUE(first->send(makePacket(3, 0, debugBody(1, m_client.str()))));
+    ASSERT_TRUE(testsupport::waitUntil([&] { return boost::filesystem::exists(marker()); }));
+    first.reset();
+    ASSERT_TRUE(testsupport::waitUntil([&] {
+        for (const auto& message : testsupport::logMessages(m_module.path()))
+            if (message.rfind("info disconnect: ", 0) == 0)
+                return true;
+        return false;
+    }));
+    ASSERT_TRUE(second->send(makePacket(3, 0, debugBody(0, m_client.str()))));
+    EXPECT_TRUE(testsupport::waitUntil([&] { return !boost::filesystem::exists(marker()); }));
+    EXPECT_FALSE(second->waitForClose(std::chrono::milliseconds(300)));
+}
+
+TEST_F(ControlServerTest, StopWithAnIdleClientIsQuickAndLeavesNoThread) {
+    startServer();
+    auto client = connect();
+    ASSERT_TRUE(client->send(makePacket(10, 0)));
+    ASSERT_TRUE(logged("error unknown packet type received: 10, size: 28"));
+    const auto started = std::chrono::steady_clock::now();
+    stopServer();
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(3));
+    EXPECT_TRUE(client->waitForClose());
+    EXPECT_EQ(threadCount(), m_threadsBefore);
+    EXPECT_TRUE(testsupport::hasLogMessage(m_module.path(), "info Finish server destruction"));
+}
+
+}  // namespace
