@@ -1,7 +1,6 @@
 // Round trips of the calculation requests over loopback, through the service's handlers and the real
 // calculation library: p50 and p99 per request type.
 #include <chrono>
-#include <functional>
 #include <vector>
 
 #include <benchmark/benchmark.h>
@@ -24,25 +23,30 @@ using wiretest::WireWriter;
 constexpr double kNowMs = 1.7e12;  // 2023-11-14
 constexpr double kDayMs = 86400000.0;
 
-// The service's server with its handlers and the real library, logging into a folder of its own.
-class Service {
+// The real library, loaded for the whole run and logging into a folder of its own.
+class Library {
 public:
-    Service() : m_server(loadLibrary()) {}
-    // The server ends first, then the library.
-    ~Service() { ExternalCalculations::ReleaseCalcDll(); }
-    unsigned short port() const { return m_server.port(); }
-
-private:
-    // Loads the library before the server starts; returns the server's handlers.
-    std::function<Packets::PacketProcessor::HandlerTable()> loadLibrary() {
+    Library() {
         g_strModuleDir = m_dir.str();
         Logging::initLogging(m_dir.str() + "/Logs/Bench%Y-%b-%d.log");
         InitCalcDLL("brkcalcslib.dll", (m_dir.str() + "/Logs/Bench%Y-%b-%d.log").c_str());
-        return Handlers::calculationHandlers;
     }
+    ~Library() { ExternalCalculations::ReleaseCalcDll(); }
+    Library(const Library&) = delete;
+    Library& operator=(const Library&) = delete;
 
+private:
     testsupport::TempDir m_dir;
-    benchsupport::LoopbackServer m_server;
+};
+
+// The service's server with its handlers and the real library; the library outlives the server.
+class Service {
+public:
+    unsigned short port() const { return m_server.port(); }
+
+private:
+    Library m_library;
+    benchsupport::LoopbackServer m_server{Handlers::calculationHandlers};
 };
 
 // The running service; main() starts it before the benchmarks and stops it after them, while the
