@@ -123,6 +123,12 @@ inline SeverityLogger createLogger() {
 
 BOOST_LOG_INLINE_GLOBAL_LOGGER_INIT(ups_logger, SeverityLogger) { return createLogger(); }
 
+namespace detail {
+// Creates the logger while the module is initialised, on one thread: two threads that log first at
+// the same moment would otherwise race in its lazy set-up.
+inline const bool loggerCreatedAtStartup = (ups_logger::get(), true);
+}  // namespace detail
+
 // Installs the console sink (warning and above, on the standard log stream) once per process and
 // one daily, size-rotated file sink (info and above) per distinct file-name pattern.
 // Never throws: logging is not worth failing the caller for.
