@@ -1,7 +1,6 @@
 // Feeding an individual-option request through the library bridge into the real library: the
 // bridge's keys, user-volatility cache and messages, and the library's intake of each quote.
 #include <cstdint>
-#include <ctime>
 #include <string>
 
 #include <benchmark/benchmark.h>
@@ -9,6 +8,7 @@
 
 #include "calcdll_api/DllBridge.h"
 #include "calcdll_api/IndividualOptionsFeed.h"
+#include "support/LocalTime.h"
 
 namespace {
 
@@ -20,27 +20,17 @@ using Packets::Incoming::UnderlyingBlock;
 constexpr int kExpirations = 40;
 constexpr int kOptionsPerExpiration = 5000;  // the most one expiration of a request may hold
 
-double LocalMs(int year, int month, int day, int hour) {
-    std::tm fields{};
-    fields.tm_year = year - 1900;
-    fields.tm_mon = month - 1;
-    fields.tm_mday = day;
-    fields.tm_hour = hour;
-    fields.tm_isdst = -1;
-    return static_cast<double>(std::mktime(&fields)) * 1000.0;
-}
-
 // 200,000 options of one underlying: 40 weekly expirations of 2,500 strikes, call and put each.
 IndividualOptionsSnapshot Request() {
     IndividualOptionsSnapshot packet;
-    packet.time = LocalMs(2015, 1, 12, 10);
+    packet.time = testsupport::localMs(2015, 1, 12, 10);
     UnderlyingBlock spy;
     spy.price = 200.0f;
     spy.last = 200.0f;
     std::int64_t id = 1;
     for (int e = 0; e < kExpirations; ++e) {
         ExpiryBlock expiry;
-        expiry.expiration = LocalMs(2015, 1, 16 + 7 * e, 16);
+        expiry.expiration = testsupport::localMs(2015, 1, 16 + 7 * e, 16);
         for (int i = 0; i < kOptionsPerExpiration; ++i) {
             IndividualOption option;
             option.foreignId = id++;

@@ -4,7 +4,6 @@
 
 #include <cstdint>
 #include <cstring>
-#include <ctime>
 #include <string>
 #include <vector>
 
@@ -15,6 +14,7 @@
 #include "packets/IndividualOptionsPacket.h"
 #include "platform/DynamicLibrary.h"
 #include "support/TempDir.h"
+#include "support/LocalTime.h"
 
 namespace bridgetest {
 
@@ -42,18 +42,7 @@ protected:
     static FakeCalcsCalls& fake() { return boundFake(); }
 };
 
-// Local time as ms since 1970, as the client sends it.
-inline double localMs(int year, int month, int day, int hour = 0, int minute = 0, int second = 0, int ms = 0) {
-    std::tm fields{};
-    fields.tm_year = year - 1900;
-    fields.tm_mon = month - 1;
-    fields.tm_mday = day;
-    fields.tm_hour = hour;
-    fields.tm_min = minute;
-    fields.tm_sec = second;
-    fields.tm_isdst = -1;
-    return static_cast<double>(std::mktime(&fields)) * 1000.0 + ms;
-}
+using testsupport::localMs;
 
 inline Packets::Incoming::IndividualOption optionQuote(std::int64_t id, float strike, bool put, double volatility,
                                                       float bid, float ask) {

@@ -7,7 +7,6 @@
 #include <chrono>
 #include <csignal>
 #include <cstring>
-#include <ctime>
 #include <map>
 #include <sys/wait.h>
 
@@ -16,6 +15,7 @@
 
 #include "CalcsService/packets/WireWriter.h"
 #include "LocalServiceProcess.h"
+#include "support/LocalTime.h"
 
 namespace {
 
@@ -37,16 +37,7 @@ T valueAt(const Bytes& bytes, std::size_t offset) {
     return value;
 }
 
-// Local time as ms since 1970, as the client sends it.
-double localMs(int year, int month, int day, int hour = 0) {
-    std::tm fields{};
-    fields.tm_year = year - 1900;
-    fields.tm_mon = month - 1;
-    fields.tm_mday = day;
-    fields.tm_hour = hour;
-    fields.tm_isdst = -1;
-    return static_cast<double>(std::mktime(&fields)) * 1000.0;
-}
+using testsupport::localMs;
 
 const double kToday = localMs(2024, 5, 6, 10);
 const double kExpiry = localMs(2024, 6, 21, 16);
