@@ -87,8 +87,8 @@ void setGlobalDate(double timeMs, std::int64_t* seconds, std::tm* fields) {
     const auto moment = Bridge::localMomentOf(timeMs);
     if (!moment)
         throw std::logic_error("can't recognize datetime in CalculateIndividualOptionTheosAndGreeksPacket");
-    CBrkCalcDll::Instance().SetGlobalDate(moment->fields.tm_year + 1900, static_cast<std::uint8_t>(moment->fields.tm_mon + 1),
-                                          static_cast<std::uint8_t>(moment->fields.tm_mday));
+    const DllDate date = Bridge::dllDateOf(moment->fields);
+    CBrkCalcDll::Instance().SetGlobalDate(date.year, date.month, date.day);
     if (seconds)
         *seconds = moment->seconds;
     if (fields)

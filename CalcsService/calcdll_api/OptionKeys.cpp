@@ -30,7 +30,7 @@ std::optional<std::uint32_t> keyStrike(float strike) {
     const double rounded = std::round(thousandths);
     if (rounded < 0.0 || rounded > static_cast<double>(std::numeric_limits<std::uint32_t>::max()))
         return std::nullopt;
-    return static_cast<std::uint32_t>(std::llround(thousandths));
+    return static_cast<std::uint32_t>(rounded);
 }
 
 std::optional<OptionKey> makeOptionKey(const std::string& root, int year, int month, int day, float strike, bool isPut) {
@@ -56,11 +56,11 @@ std::optional<OptionKey> makeOptionKey(const std::string& root, int year, int mo
 }  // namespace Bridge
 
 int registerOptionPair(const std::string& root, const OptionTreeStrike& strike) {
-    auto key = Bridge::makeOptionKey(root, strike.year, strike.month, strike.day, strike.strike, false);
-    if (!key)
+    const auto call = Bridge::makeOptionKey(root, strike.year, strike.month, strike.day, strike.strike, false);
+    const auto put = Bridge::makeOptionKey(root, strike.year, strike.month, strike.day, strike.strike, true);
+    if (!call || !put)
         return -1;
     CBrkCalcDll& dll = CBrkCalcDll::Instance();
-    dll.RegisterOption(&*key, strike.callId, strike.deliveryMode);
-    key->monthCode = static_cast<char>('M' + strike.month);
-    return dll.RegisterOption(&*key, strike.putId, strike.deliveryMode);
+    dll.RegisterOption(&*call, strike.callId, strike.deliveryMode);
+    return dll.RegisterOption(&*put, strike.putId, strike.deliveryMode);
 }

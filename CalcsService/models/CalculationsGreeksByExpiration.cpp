@@ -6,10 +6,11 @@
 
 #include "models/Calculations.h"
 #include "models/IndexSymbol.h"
+#include "models/PositionGreeks.h"
 
 namespace {
 
-constexpr double SHARES_PER_CONTRACT = 100.0;
+using models::SHARES_PER_CONTRACT;
 
 // What an option is worth beyond its intrinsic value at S (by the strike's side of the base price).
 double timeValueOf(const VO::OptionPosition& p, double theo, double S, double base) {

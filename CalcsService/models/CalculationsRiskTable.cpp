@@ -8,10 +8,11 @@
 
 #include "models/Calculations.h"
 #include "models/IndexSymbol.h"
+#include "models/PositionGreeks.h"
 
 namespace {
 
-constexpr double SHARES_PER_CONTRACT = 100.0;
+using models::SHARES_PER_CONTRACT;
 
 // The slide rounded to cents, halves up (slides are positive prices).
 double slideInCents(float slide) { return std::trunc((slide + 0.005) * 100) / 100; }

@@ -7,11 +7,12 @@
 
 #include "models/Calculations.h"
 #include "models/IndexSymbol.h"
+#include "models/PositionGreeks.h"
 
 namespace {
 
 constexpr double MS_PER_DAY = 86400000.0;
-constexpr double SHARES_PER_CONTRACT = 100.0;
+using models::SHARES_PER_CONTRACT;
 
 // The position's one discrete dividend, when it is paid within T years.
 struct Dividend {
@@ -103,9 +104,7 @@ double Calculations::valuePositions(const std::string& symbol, double X, double 
         if (!(T <= 0.0)) {
             // An index option moves with its forward's gap to the current price (X / ratio), scaled by
             // the share of its time still left; without a stored time there is nothing to scale.
-            double spot = S;
-            if (index && p.timeToExpiry != 0.0)
-                spot = S + (p.indexForward - X / ratio) / p.timeToExpiry * T;
+            const double spot = index ? models::indexAdjustedPrice(p, S, X / ratio, T) : S;
             const double sigma = p.volatility * volMult / 100.0;
             const double theo = finiteOrZero(theoOf(*this, p, index, spot, T, sigma), notes);
             value += quantity * (theo - p.tradePrice) * SHARES_PER_CONTRACT;
@@ -113,9 +112,8 @@ double Calculations::valuePositions(const std::string& symbol, double X, double 
         }
         value -= p.tradePrice * SHARES_PER_CONTRACT * quantity;
         // Exercise is decided at X (the base price), strictly; the shares are valued at S below.
-        const bool exercised = p.isPut ? p.strike > X : p.strike < X;
-        if (exercised) {
-            const double shares = (p.isPut ? -1.0 : 1.0) * quantity * SHARES_PER_CONTRACT;
+        if (models::expiresInTheMoney(p, X)) {
+            const double shares = models::signOf(p) * quantity * SHARES_PER_CONTRACT;
             n += shares;
             sumK += shares * p.strike;
         }

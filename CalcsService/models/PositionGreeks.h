@@ -15,6 +15,9 @@ struct PositionGreeks {
     double gamma = 0.0;
 };
 
+// One contract is this many units of the underlying: money values of options are multiplied by it.
+constexpr double SHARES_PER_CONTRACT = 100.0;
+
 inline double signOf(const VO::OptionPosition& p) { return p.isPut ? -1.0 : 1.0; }
 
 // An expired call below the base price or put above it (strictly) counts as its whole shares.

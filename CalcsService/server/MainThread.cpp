@@ -7,7 +7,7 @@
 
 #include "Logging/Log.h"
 #include "calcdll_api/DllBridge.h"
-#include "server/HandlerTable.h"
+#include "handlers/HandlerRegistry.h"
 #include "service/ModuleInfo.h"
 
 namespace {
@@ -49,7 +49,7 @@ void serveCalculations(const std::string& portText, const char* libraryFileName,
 void mainThreadFunc() {
     const char* testPort = std::getenv("TESK_TEST_CALCS_PORT");
     ServerSettings settings;
-    settings.handlers = calcsHandlerTable;
+    settings.handlers = Handlers::calculationHandlers;
     serveCalculations(testPort ? testPort : LoadResourceString(105), nullptr, std::move(settings));
 }
 

@@ -8,19 +8,18 @@
 #include <boost/thread/thread.hpp>
 
 #include "Logging/Log.h"
-#include "tasks/BaseTask.h"
 
 namespace tasks {
 
 template <typename T>
-class PeriodicalTask : public BaseTask {
+class PeriodicalTask {
 public:
     // period: milliseconds slept after each execution; count: that many executions when above 0, else
     // executions until the task is destroyed.
     PeriodicalTask(int period, int count, T task = T()) : m_period(period), m_count(count), m_task(std::move(task)) {}
 
     // Interrupts the thread, also in the middle of its sleep, and joins it.
-    ~PeriodicalTask() override {
+    ~PeriodicalTask() {
         m_thread.interrupt();
         if (m_thread.joinable())
             m_thread.join();
@@ -29,7 +28,7 @@ public:
     PeriodicalTask(const PeriodicalTask&) = delete;
     PeriodicalTask& operator=(const PeriodicalTask&) = delete;
 
-    void start() override {
+    void start() {
         if (!m_thread.joinable())
             m_thread = boost::thread(&PeriodicalTask::run, this);
     }

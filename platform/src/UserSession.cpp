@@ -3,9 +3,9 @@
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
 #include <sstream>
 
+#include "platform/AtomicFile.h"
 #include "platform/PlatformRoot.h"
 #include "platform/Processes.h"
 
@@ -36,11 +36,7 @@ bool StatusNumbers(const std::string& status, const std::string& key, std::vecto
 }
 
 int ReadProcFile(int processId, const char* name, std::string& text) {
-    std::ifstream in("/proc/" + std::to_string(processId) + "/" + name, std::ios::binary);
-    if (!in)
-        return errno ? errno : ENOENT;
-    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return in.bad() ? EIO : 0;
+    return ReadWholeFile("/proc/" + std::to_string(processId) + "/" + name, text);
 }
 
 }  // namespace

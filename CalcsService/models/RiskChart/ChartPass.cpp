@@ -195,7 +195,7 @@ void processRecord(const VO::OptionPosition& p, const ScenarioTime& time, const 
         return;
     }
 
-    const double S = ctx.isIndex ? indexAdjustedPrice(p, ctx.price, ctx.basePrice, ctx.ratio, time.T) : ctx.price;
+    const double S = ctx.isIndex ? indexAdjustedPrice(p, ctx.price, ctx.basePrice / ctx.ratio, time.T) : ctx.price;
     const Pricing pricing{p, time, ctx, S};
     const double sigma = p.volatility / 100.0;
     double d = pricing.theo(sigma) - trade;

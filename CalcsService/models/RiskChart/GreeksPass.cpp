@@ -80,7 +80,7 @@ bool greeksPosition(const VO::OptionPosition& p, double evalTime, double base, b
         DividendList dividend;
         if (p.dividendTime > 0.0 && p.dividendTime - dT > 0.0)
             dividend.set(p.dividendAmount, p.dividendTime - dT);
-        const double S = isIndex ? indexAdjustedPrice(p, base, base, ratio, T) : base;
+        const double S = isIndex ? indexAdjustedPrice(p, base, base / ratio, T) : base;
         const double X = p.strike, r = p.interestRate, b = p.costOfCarry, sigma = p.volatility / 100.0;
         const int model = static_cast<int>(p.pricingModel);
         double theo = dll.CalcTheoPrice(model, isIndex ? 1 : 0, deliveryModeOf(p), typeOf(p), &S, &X, &T, &r, &b,

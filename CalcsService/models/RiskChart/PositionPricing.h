@@ -6,12 +6,11 @@
 #include <vector>
 
 #include "models/IndexSymbol.h"
+#include "models/PositionGreeks.h"
 #include "packets/OptionPosition.h"
 #include "packets/RiskChart2DPacket.h"
 
 namespace models::RiskChart {
-
-constexpr double SHARES_PER_CONTRACT = 100.0;
 
 // The centre of the underlying's axis: the request's base price, or the current price without one;
 // and base / current price (1.0 without a current price).
@@ -23,19 +22,9 @@ struct StockBase {
           ratio(stock.currentPrice == 0.0 ? 1.0 : base / stock.currentPrice) {}
 };
 
-inline double signOf(const VO::OptionPosition& p) { return p.isPut ? -1.0 : 1.0; }
 inline int typeOf(const VO::OptionPosition& p) { return p.isPut ? 'p' : 'c'; }
 // The library takes the delivery mode as a signed byte.
 inline int deliveryModeOf(const VO::OptionPosition& p) { return static_cast<std::int8_t>(p.deliveryMode); }
-
-// The price an index option sees at `price` with T years left: moved by the gap between its forward
-// and the current price (base / ratio), scaled by the share of its stored time still left. Without a
-// stored time there is no share to scale by, and the price is taken as it is.
-inline double indexAdjustedPrice(const VO::OptionPosition& p, double price, double base, double ratio, double T) {
-    if (!(p.timeToExpiry > 0.0))
-        return price;
-    return (p.indexForward - base / ratio) / p.timeToExpiry * T + price;
-}
 
 // At most one discrete dividend, as the library takes dividends.
 struct DividendList {

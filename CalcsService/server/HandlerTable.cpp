@@ -1,5 +1,0 @@
-#include "server/HandlerTable.h"
-
-#include "handlers/HandlerRegistry.h"
-
-Packets::PacketProcessor::HandlerTable calcsHandlerTable() { return Handlers::calculationHandlers(); }
