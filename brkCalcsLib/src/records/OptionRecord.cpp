@@ -249,6 +249,32 @@ void CBaseOptionRecord::CalculateIVGreeksLocked(const DllDateTime& tape, const S
     const double X = m_strike;
     const double bid = m_bid;
     const double ask = m_ask;
+    const SMontageSolveMemo::Key key{S, T, r, carry, static_cast<double>(model), bid, ask,
+                                     m_results.askIV, m_results.bidIV, m_results.midIV};
+    if (m_montageMemo.Matches(key, amounts, times)) {
+        const SMontageSolveMemo::Outcome& outcome = m_montageMemo.Remembered();
+        m_results.askIV = outcome.askIV;
+        m_results.bidIV = outcome.bidIV;
+        m_results.midIV = outcome.midIV;
+        if (outcome.bidFailed)
+            LOG_SEV(info) << ForeignId() << ": bidIV failed";
+    } else {
+        const bool bidFailed = SolveMontageVolatilities(S, T, r, carry, model, bid, ask, amounts, times);
+        m_montageMemo.Remember(key, amounts, times, {m_results.askIV, m_results.bidIV, m_results.midIV, bidFailed});
+    }
+    const double midPrice = (bid + ask) * 0.5;
+
+    StoreCalcInputs(S, X, T, r, tape, carry, midPrice, model, amounts, times);
+
+    const double userVolatility = m_userVolatility;
+    m_volatilityUsed = userVolatility != 0.0 ? userVolatility : (m_results.midIV != 0.0 ? m_results.midIV : kNoVolatility);
+    m_bDirty = m_results.midIV < EPS;
+}
+
+bool CBaseOptionRecord::SolveMontageVolatilities(double S, double T, double r, double carry, int model, double bid,
+                                                 double ask, const std::vector<double>& amounts,
+                                                 const std::vector<double>& times) {
+    const double X = m_strike;
     Pricing::SFirstBracket bracket;  // the three solves share their inputs
     auto solve = [&](double price, double guess, double& iv) {
         return Pricing::CalcIV(iv, m_type, times, model, kTreeSteps, false, S, X, T, r, carry, price, guess, amounts,
@@ -265,6 +291,7 @@ void CBaseOptionRecord::CalculateIVGreeksLocked(const DllDateTime& tape, const S
         m_bDirty = true;
     }
 
+    bool bidFailed = false;
     if (bid > 0.0) {
         const double guess = m_results.bidIV < EPS ? 0.9 * m_results.askIV : m_results.bidIV;
         const int status = solve(bid, guess, m_results.bidIV);
@@ -273,6 +300,7 @@ void CBaseOptionRecord::CalculateIVGreeksLocked(const DllDateTime& tape, const S
             m_results.midIV = 0.0;
             m_bDirty = true;
             LOG_SEV(info) << ForeignId() << ": bidIV failed";
+            bidFailed = true;
         }
     } else {
         m_results.bidIV = 0.0;
@@ -290,12 +318,7 @@ void CBaseOptionRecord::CalculateIVGreeksLocked(const DllDateTime& tape, const S
     if (solve(midPrice, midGuess, midIV) != Pricing::eCalcIVSuccess)
         midIV = kMontageFallbackIV;
     m_results.midIV = midIV;
-
-    StoreCalcInputs(S, X, T, r, tape, carry, midPrice, model, amounts, times);
-
-    const double userVolatility = m_userVolatility;
-    m_volatilityUsed = userVolatility != 0.0 ? userVolatility : (m_results.midIV != 0.0 ? m_results.midIV : kNoVolatility);
-    m_bDirty = m_results.midIV < EPS;
+    return bidFailed;
 }
 
 void CBaseOptionRecord::TakeGroupCarry(double groupCarry, double parityValue, double calcPrice) {

@@ -19,6 +19,7 @@
 
 #include "brkCalcsLib.h"
 #include "calendar/DateTime.h"
+#include "records/MontageSolveMemo.h"
 #include "records/Record.h"
 
 class COptionGroup;
@@ -141,6 +142,9 @@ private:
     bool CheckCalculable(const DllDateTime& tape);
     void CalcTheoBlock(const DllDateTime& tape);
     void CalculateIVGreeksLocked(const DllDateTime& tape, const SGroupCarry& groupCarry);
+    // The montage's ask, bid and mid solves into the results; true when the bid solve failed.
+    bool SolveMontageVolatilities(double S, double T, double r, double carry, int model, double bid, double ask,
+                                  const std::vector<double>& amounts, const std::vector<double>& times);
     void StoreCalcInputs(double S, double X, double T, double r, const DllDateTime& tape, double carry,
                          double midPrice, int model, const std::vector<double>& amounts,
                          const std::vector<double>& times);
@@ -171,4 +175,5 @@ private:
     SOptionInputs m_inputs;
     double m_volatilityUsed = 0.0;
     int64_t m_lastProcessArg = 0;
+    SMontageSolveMemo m_montageMemo;  // under the calculation mutex
 };

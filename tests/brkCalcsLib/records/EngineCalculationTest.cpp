@@ -4,6 +4,7 @@
 #include "EngineFixture.h"
 #include "brkCalcsLib/pricing/ReferenceFormulas.h"
 #include "pricing/BlackScholes.h"
+#include "pricing/TheoPrice.h"
 #include "rates/RateStore.h"
 #include "records/OptionGroup.h"
 
@@ -227,6 +228,63 @@ TEST_F(EngineTest, ChainMoveGivesTheResultsOfAPerOptionRefresh) {
         }
     }
     EXPECT_GT(chains[0][20]->Snapshot().results.midIV, 0.2);
+}
+
+// The montage keeps its last solves and reuses them while nothing they read has moved; a moved
+// quote or rate must be solved again, and the volatilities must reprice the quote they came from.
+TEST_F(EngineTest, MontageSolvesAgainWhatMovedAndReusesOnlyWhatDidNot) {
+    const double S = 100.0;
+    CBaseOptionRecord* call = Register(MakeKey("MSV", 2015, 6, 19, false, 100.0), 501);
+    CBaseOptionRecord* put = Register(MakeKey("MSV", 2015, 6, 19, true, 100.0), 502);
+    ASSERT_TRUE(call && put);
+    ProcessFeedMessage(UnderlyingQuote("MSV", S - 0.05, S + 0.05), -1, 0);
+    CBaseUnderlyingRecord* underlying = CRecordRegistry::Instance().FindUnderlyingRecord("MSV");
+    auto quote = [&](CBaseOptionRecord* option, double sigma) {
+        const double price = Pricing::BlackScholesCarry(S, 100.0, kYears, 0.0, 0.0, sigma, option->Type());
+        option->SetQuote(price - 0.05, price + 0.05);
+        option->SetUnderlyingValue(S);
+    };
+    auto montage = [&](double mid) {
+        underlying->ApplyQuote(mid - 0.05, mid + 0.05, false);
+        testing::internal::CaptureStdout();
+        underlying->Process(0);
+        testing::internal::GetCapturedStdout();
+    };
+    // Each volatility prices its own side of the quote under the inputs the solve used.
+    auto expectReprices = [](CBaseOptionRecord* option, const char* when) {
+        const SOptionSnapshot s = option->Snapshot();
+        const std::vector<double> none;
+        auto price = [&](double sigma) {
+            return Pricing::CalcTheoPrice(s.inputs.carry, s.inputs.r, s.inputs.T, s.inputs.X, option->IsEuropean(), 0,
+                                          s.inputs.model, option->Type(), s.inputs.S, sigma, none, none);
+        };
+        EXPECT_NEAR(price(s.results.askIV), option->Ask(), 2e-4) << when;
+        EXPECT_NEAR(price(s.results.bidIV), option->Bid(), 2e-4) << when;
+        EXPECT_NEAR(price(s.results.midIV), (option->Bid() + option->Ask()) * 0.5, 2e-4) << when;
+    };
+
+    quote(call, 0.30);
+    quote(put, 0.30);
+    montage(100.3);
+    expectReprices(call, "first pass");
+    const SOptionResults first = call->Snapshot().results;
+    montage(100.4);  // the option's own underlying value did not move: the same solves
+    const SOptionResults again = call->Snapshot().results;
+    EXPECT_EQ(std::memcmp(&first, &again, sizeof first), 0);
+
+    quote(call, 0.35);
+    montage(100.3);
+    expectReprices(call, "after the quote moved");
+    EXPECT_GT(call->Snapshot().results.askIV, first.askIV + 0.04);
+
+    LoadFlatCurve("MSV", 0.05);
+    underlying->MarkGroupsForRecalculation();
+    const double askBefore = call->Snapshot().results.askIV;
+    montage(100.3);
+    EXPECT_NEAR(call->Snapshot().inputs.r, 0.05, 1e-9);
+    expectReprices(call, "after the rate moved");
+    expectReprices(put, "after the rate moved");
+    EXPECT_GT(std::fabs(call->Snapshot().results.askIV - askBefore), 1e-3);
 }
 
 }  // namespace
