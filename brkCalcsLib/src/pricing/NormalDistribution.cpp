@@ -66,20 +66,10 @@ double NormalCdfAS(double x) {
 double NormalCdfSeries(double x) {
     if (std::fabs(x) > 8.0)
         return NormalCdf(x);
-    const double x2 = x * x;
-    double term = x;
-    double sum = x;
-    for (int i = 1; i <= 100; ++i) {
-        const double divisor = 2.0 * i + 1.0;
-        term *= x2 / divisor;
-        sum += term;
-        // Past the largest term every term is smaller than the one before; once a term is below
-        // half the sum's last place, adding it and all after it leaves the sum unchanged, so
-        // stopping here gives exactly the 100-term value.
-        if (divisor > x2 && std::fabs(term) <= std::fabs(sum) * 0x1p-54)
-            break;
-    }
-    return 0.5 + sum * std::exp(-x2 / 2.0) * kInvSqrt2Pi;
+    // The series x + x^3/3 + x^5/(3*5) + ... sums to sqrt(pi/2) e^(x^2/2) erf(x/sqrt(2)), and its first
+    // 100 terms leave out less than 1e-20 of it inside |x| <= 8. So the closed form gives the
+    // 100-term value to within the rounding of the sum itself (about 1e-15), several times faster.
+    return 0.5 * std::erfc(-x * M_SQRT1_2);
 }
 
 double BivariateNormal(double a, double b, double rho) {
