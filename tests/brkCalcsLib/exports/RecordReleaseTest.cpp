@@ -1,6 +1,7 @@
 // Releasing the records (BriskoDllCleanUpRecords, DeInitalizeDll) while exports hold them: refused
 // from inside an export, such as from a host callback, and held back until the exports in flight end.
 #include <atomic>
+#include <cstdlib>
 #include <chrono>
 #include <future>
 #include <mutex>
@@ -203,4 +204,30 @@ TEST(RecordRelease, FeedingAndReleasingConcurrentlyIsSafe) {
     lib.DeInitalize();
 }
 
+
+// The library's statics are destroyed at process exit. A host that exits with the library running,
+// or releases it from its own exit handlers (run after the library's statics are gone, as they were
+// registered first), must exit cleanly: no thread left running in destroyed state, nothing freed twice.
+void RunAChainThenExit(bool releaseFromExitHandler) {
+    if (releaseFromExitHandler)
+        std::atexit([] {
+            Library().DeInitalize();
+            Library().CleanUpRecords();
+        });
+    CalcDllSettings settings = EngineSettings(2);
+    Library().Initalize(&settings);
+    for (int i = 0; i < 50; ++i) {
+        OptionKey key = OptionKeyOf("XIT", static_cast<char>('A' + i % 2 * 12), 16, 90.0 + i);
+        Library().RegisterOption(&key, 1000 + i, 0);
+        const FeedMessage quote = QuoteMessage(4, nullptr, 1.0, 1.1);
+        Library().ProcessMessage(&quote, -1, 1000 + i);
+    }
+    std::exit(0);
+}
+
+TEST(RecordRelease, ExitingWithTheLibraryRunningOrReleasedAtExitIsClean) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");  // a fresh process: nothing of the library built yet
+    EXPECT_EXIT(RunAChainThenExit(false), testing::ExitedWithCode(0), "");
+    EXPECT_EXIT(RunAChainThenExit(true), testing::ExitedWithCode(0), "");
+}
 }  // namespace
