@@ -4,8 +4,6 @@
 #include <exception>
 #include <thread>
 
-#include <boost/asio/post.hpp>
-
 #include "Logging/Log.h"
 
 namespace {
@@ -27,9 +25,9 @@ int CProcessingThread::Run() {
         while (m_ioService.run_one() != 0)
             StayAwakeForMore();
     } catch (const std::exception& e) {
-        LOG_SEV(error) << "exception: CProcessingThread::Run() " << e.what();
+        LogHandlerFailure(e.what());
     } catch (...) {
-        LOG_SEV(fatal) << "fatal exception: CProcessingThread::Run()";
+        LogHandlerFailure(nullptr);
     }
     LOG_SEV(info) << "exit from CProcessingThread::Run()";
     return 0;
@@ -45,19 +43,11 @@ void CProcessingThread::StayAwakeForMore() const {
     }
 }
 
-void CProcessingThread::Post(std::function<void()> handler) {
-    m_queued.fetch_add(1, std::memory_order_relaxed);
-    // A failing calculation costs only its own record: the slot goes on with the next one.
-    boost::asio::post(m_ioService, [this, handler = std::move(handler)] {
-        m_queued.fetch_sub(1, std::memory_order_relaxed);
-        try {
-            handler();
-        } catch (const std::exception& e) {
-            LOG_SEV(error) << "exception: CProcessingThread::Run() " << e.what();
-        } catch (...) {
-            LOG_SEV(fatal) << "fatal exception: CProcessingThread::Run()";
-        }
-    });
+void CProcessingThread::LogHandlerFailure(const char* what) {
+    if (what)
+        LOG_SEV(error) << "exception: CProcessingThread::Run() " << what;
+    else
+        LOG_SEV(fatal) << "fatal exception: CProcessingThread::Run()";
 }
 
 void CProcessingThread::StopLoop() {

@@ -6,10 +6,12 @@
 #pragma once
 
 #include <atomic>
-#include <functional>
+#include <exception>
+#include <utility>
 
 #include <boost/asio/executor_work_guard.hpp>
 #include <boost/asio/io_context.hpp>
+#include <boost/asio/post.hpp>
 
 #include "engine/Thread.h"
 
@@ -20,14 +22,31 @@ public:
 
     int Run() override;
 
-    // Queues a handler; it runs on this slot's thread after the handlers queued before it.
-    void Post(std::function<void()> handler);
+    // Queues a handler; it runs on this slot's thread after the handlers queued before it. A
+    // handler that throws costs only itself: the slot goes on with the next one. Any callable: one
+    // allocation per record on the feed thread, not two as through a std::function.
+    template <class Handler>
+    void Post(Handler handler) {
+        m_queued.fetch_add(1, std::memory_order_relaxed);
+        boost::asio::post(m_ioService, [this, handler = std::move(handler)]() mutable {
+            m_queued.fetch_sub(1, std::memory_order_relaxed);
+            try {
+                handler();
+            } catch (const std::exception& e) {
+                LogHandlerFailure(e.what());
+            } catch (...) {
+                LogHandlerFailure(nullptr);
+            }
+        });
+    }
     // Lets a stopped loop run again; queued handlers are kept.
     void ResetStopped() { m_ioService.restart(); }
     // Ends Run after the handler it is executing; queued handlers stay queued.
     void StopLoop();
 
 private:
+    // what: the exception's text, null for anything not derived from std::exception.
+    static void LogHandlerFailure(const char* what);
     // Returns as soon as a handler is queued, or when none came for a short while.
     void StayAwakeForMore() const;
 

@@ -27,15 +27,6 @@ unsigned CProcessingThreadPool::Start(unsigned n) {
     return n;
 }
 
-bool CProcessingThreadPool::PostRoundRobin(std::function<void()> handler) {
-    const unsigned n = m_threadCount;
-    if (n == 0)
-        return false;
-    const unsigned slot = m_nextSlot.fetch_add(1, std::memory_order_relaxed) % n;
-    m_slots[slot].Post(std::move(handler));
-    return true;
-}
-
 void CProcessingThreadPool::Purge() {
     for (auto& slot : m_slots)
         slot.ResetStopped();

@@ -3,7 +3,7 @@
 
 #include <array>
 #include <atomic>
-#include <functional>
+#include <utility>
 
 #include "engine/ProcessingThread.h"
 
@@ -18,7 +18,15 @@ public:
     // again. A slot whose thread cannot be created ends the start there; the count started is returned.
     unsigned Start(unsigned n);
     // Queues a handler on the next slot; false when no thread count was set (nothing will run it).
-    bool PostRoundRobin(std::function<void()> handler);
+    template <class Handler>
+    bool PostRoundRobin(Handler handler) {
+        const unsigned n = m_threadCount;
+        if (n == 0)
+            return false;
+        const unsigned slot = m_nextSlot.fetch_add(1, std::memory_order_relaxed) % n;
+        m_slots[slot].Post(std::move(handler));
+        return true;
+    }
     // Lets every stopped loop run again; queued handlers are kept.
     void Purge();
     // Stops every loop after its current handler and joins each thread for at most 2000 ms.
