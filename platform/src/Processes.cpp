@@ -7,14 +7,13 @@
 #include <fcntl.h>
 #include <fstream>
 #include <grp.h>
-#include <poll.h>
 #include <sstream>
-#include <sys/syscall.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "ReadLink.h"
+#include "platform/ProcessHandle.h"
 
 namespace platform {
 
@@ -213,17 +212,10 @@ bool IsProcessAlive(int processId, std::uint64_t startTime) {
 }
 
 int WaitForProcessExit(int processId, int timeoutMs) {
-    // Through syscall: Debian 12's <sys/pidfd.h> declares pidfd_open without C linkage.
-    const int fd = static_cast<int>(::syscall(SYS_pidfd_open, processId, 0));
-    if (fd < 0)
+    const ProcessHandle process = ProcessHandle::Open(processId);
+    if (!process)
         return errno == ESRCH ? 0 : errno;
-    pollfd watch{fd, POLLIN, 0};
-    int ready;
-    while ((ready = ::poll(&watch, 1, timeoutMs)) < 0 && errno == EINTR) {
-    }
-    const int error = ready < 0 ? errno : ready == 0 ? ETIMEDOUT : 0;
-    ::close(fd);
-    return error;
+    return process.WaitForExit(timeoutMs);
 }
 
 }  // namespace platform
