@@ -65,13 +65,13 @@ int CServiceModule::PostMessageLoop() {
 
 void CServiceModule::SetServiceStatus(unsigned state) {
     std::lock_guard<std::mutex> lock(m_mutex);
-    // A stop asked for while starting stands: the service goes on from stop-pending to stopped.
-    if (m_bQuit && state == SERVICE_RUNNING)
-        return;
     ReportStatusLocked(state);
 }
 
 void CServiceModule::ReportStatusLocked(unsigned state) {
+    // A stop asked for while starting stands: the service goes on from stop-pending to stopped.
+    if (m_bQuit && (state == SERVICE_START_PENDING || state == SERVICE_RUNNING))
+        return;
     m_status.currentState = state;
     if (m_bService)
         platform::SetServiceStatus(m_strServiceName, m_status);
@@ -207,8 +207,7 @@ void CServiceModule::ServiceMain() {
         m_status.win32ExitCode = 0;
         m_status.checkPoint = 0;
         m_status.waitHint = 0;
-        if (!m_bQuit)
-            ReportStatusLocked(SERVICE_START_PENDING);
+        ReportStatusLocked(SERVICE_START_PENDING);
     }
     const int result = Run();
     std::lock_guard<std::mutex> lock(m_mutex);
