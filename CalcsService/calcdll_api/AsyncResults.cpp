@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <initializer_list>
 #include <iterator>
 #include <map>
 #include <mutex>
@@ -11,6 +12,7 @@
 #include "calcdll_api/CallbackGuard.h"
 #include "calcdll_api/DllBridge.h"
 #include "packets/PacketTypes.h"
+#include "packets/ReplyWriter.h"
 
 namespace {
 
@@ -20,59 +22,30 @@ using Bridge::AsyncOptionResult;
 std::mutex resultsMutex;
 std::map<std::int64_t, AsyncOptionResult> pendingResults;
 
-// Writes little-endian values one after the other into a buffer the caller sized.
-class PacketWriter {
-public:
-    explicit PacketWriter(std::uint8_t* at) : m_at(at) {}
+void putFloat(Packets::Outgoing::ReplyWriter& out, double value) { out.put(static_cast<float>(value)); }
 
-    template <class T>
-    void put(T value) {
-        std::memcpy(m_at, &value, sizeof value);
-        m_at += sizeof value;
-    }
-    void putFloat(double value) { put(static_cast<float>(value)); }
-
-private:
-    std::uint8_t* m_at;
-};
-
-void writeEntry(PacketWriter& out, const AsyncOptionResult& entry) {
+void writeEntry(Packets::Outgoing::ReplyWriter& out, const AsyncOptionResult& entry) {
     const OptionResult& r = entry.result;
     const OptionCalcInputs& in = entry.inputs;
     out.put(entry.foreignId);
-    out.putFloat(r.delta);
-    out.putFloat(r.gamma);
-    out.putFloat(r.rho);
-    out.putFloat(r.vega);
-    out.putFloat(r.theta);
-    out.putFloat(r.askIV * 100.0);
-    out.putFloat(r.bidIV * 100.0);
-    out.putFloat(r.midIV * 100.0);
-    out.putFloat(r.theo);
-    out.putFloat(r.probabilityITM);
-    out.putFloat(in.carry);
-    out.putFloat(in.dividendAmount);
-    out.putFloat(in.dividendTime);
+    for (double value : {r.delta, r.gamma, r.rho, r.vega, r.theta, r.askIV * 100.0, r.bidIV * 100.0, r.midIV * 100.0,
+                         r.theo, r.probabilityITM, in.carry, in.dividendAmount, in.dividendTime})
+        putFloat(out, value);
     out.put(in.model);
-    out.putFloat(in.midIV);
-    out.putFloat(in.rate);
-    out.putFloat(in.underlyingPrice);
-    out.putFloat(in.timeToExpiration);
-    out.putFloat(in.volatility * 100.0);
+    for (double value : {in.midIV, in.rate, in.underlyingPrice, in.timeToExpiration, in.volatility * 100.0})
+        putFloat(out, value);
 }
 
 template <class It>
 std::vector<std::uint8_t> resultsPacket(It first, It last, std::size_t n) {
-    std::vector<std::uint8_t> packet(Bridge::RESULTS_PACKET_HEAD_SIZE + Bridge::RESULT_ENTRY_SIZE * n);
-    PacketWriter out(packet.data());
-    out.put(static_cast<std::uint32_t>(Packets::RESULT_CALC_OPTIONS_THEOS_AND_GREEKS));
-    out.put(std::uint32_t{0});
-    out.put(static_cast<std::uint32_t>(packet.size()));
-    for (int i = 0; i < 4; ++i)
-        out.put(std::uint32_t{0});  // the packet answers no request
+    static const std::vector<std::uint8_t> noRequest(16, 0);  // the packet answers no request
+    std::vector<std::uint8_t> packet;
+    Packets::Outgoing::ReplyWriter out(packet, Packets::RESULT_CALC_OPTIONS_THEOS_AND_GREEKS, 0,
+                                       Bridge::RESULTS_PACKET_HEAD_SIZE + Bridge::RESULT_ENTRY_SIZE * n, noRequest);
     out.put(static_cast<std::uint32_t>(n));
     for (; first != last; ++first)
         writeEntry(out, first->second);
+    out.finish();
     return packet;
 }
 

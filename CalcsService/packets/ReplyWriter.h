@@ -36,6 +36,11 @@ public:
         writeString(m_reply, text);
         return *this;
     }
+    ReplyWriter& putBytes(const void* bytes, std::size_t count) {
+        const auto* first = static_cast<const std::uint8_t*>(bytes);
+        m_reply.insert(m_reply.end(), first, first + count);
+        return *this;
+    }
 
     // Throws std::logic_error, emptying the reply, when its length is not the size in its header.
     void finish();

@@ -1,12 +1,9 @@
 #include "packets/RiskChart2DResult.h"
 
 #include <algorithm>
-#include <array>
-#include <cstring>
-#include <limits>
-#include <stdexcept>
 
 #include "packets/PacketHeader.h"
+#include "packets/ReplyWriter.h"
 
 namespace Packets::Outgoing {
 
@@ -15,49 +12,19 @@ namespace {
 constexpr std::uint64_t GREEKS_RECORD_SIZE = 80;
 constexpr std::uint64_t ROW_SIZE = RISK_CURVE_COUNT * sizeof(double);
 
-// Writes fields one after another into a buffer already sized to hold them all.
-class ReplyCursor {
-public:
-    explicit ReplyCursor(std::uint8_t* start) : m_pNext(start) {}
+// Exactly n values: the curve's first n, then zeros.
+void putCurve(ReplyWriter& out, const std::vector<double>& curve, std::size_t n) {
+    const std::size_t have = std::min(curve.size(), n);
+    out.putBytes(curve.data(), have * sizeof(double));
+    for (std::size_t i = have; i < n; ++i)
+        out.put(0.0);
+}
 
-    template <class T>
-    void put(T value) {
-        std::memcpy(m_pNext, &value, sizeof(T));
-        m_pNext += sizeof(T);
-    }
-    void putBytes(const void* bytes, std::size_t count) {
-        if (count != 0)
-            std::memcpy(m_pNext, bytes, count);
-        m_pNext += count;
-    }
-    void putString(const std::string& text) {
-        put(static_cast<std::uint32_t>(text.size()));
-        putBytes(text.data(), text.size());
-    }
-    // Exactly n values: the curve's first n, then zeros.
-    void putCurve(const std::vector<double>& curve, std::size_t n) {
-        const std::size_t have = std::min(curve.size(), n);
-        putBytes(curve.data(), have * sizeof(double));
-        for (std::size_t i = have; i < n; ++i)
-            put(0.0);
-    }
-    void putGreeks(double key, const GREEKS_BY_EXP& g) {
-        put(key);
-        put(g.dollarDelta);
-        put(g.delta);
-        put(g.gamma);
-        put(g.timeValue);
-        put(g.rho);
-        put(g.theta);
-        put(g.contracts);
-        put(static_cast<std::uint32_t>(g.callContracts));
-        put(static_cast<std::uint32_t>(g.putContracts));
-        put(g.vega);
-    }
-
-private:
-    std::uint8_t* m_pNext;
-};
+void putGreeks(ReplyWriter& out, double key, const GREEKS_BY_EXP& g) {
+    out.put(key).put(g.dollarDelta).put(g.delta).put(g.gamma).put(g.timeValue).put(g.rho).put(g.theta);
+    out.put(g.contracts).put(static_cast<std::uint32_t>(g.callContracts)).put(static_cast<std::uint32_t>(g.putContracts));
+    out.put(g.vega);
+}
 
 std::size_t pointCount(const RiskChart2DResult& result) { return result.curves[0].size(); }
 
@@ -80,33 +47,24 @@ std::uint64_t riskChart2DReplySize(const RiskChart2DResult& result) {
 
 void serializeRiskChart2DResult(const RiskChart2DResult& result, std::vector<std::uint8_t>& reply,
                                 const std::vector<std::uint8_t>& requestId) {
-    const std::uint64_t size = riskChart2DReplySize(result);
-    if (size > std::numeric_limits<std::uint32_t>::max())
-        throw std::length_error("RISK_2D reply of " + std::to_string(size) + " bytes is too large");
-    const std::size_t n = pointCount(result);
-
-    reply.assign(static_cast<std::size_t>(size), 0);
-    ReplyCursor out(reply.data());
-    out.put(result.type);
-    out.put(std::uint32_t{0});
-    out.put(static_cast<std::uint32_t>(size));
-    std::array<std::uint8_t, REQUEST_ID_SIZE> id{};  // a short id goes out zero-padded
+    std::vector<std::uint8_t> id(REQUEST_ID_SIZE, 0);  // a short id goes out zero-padded
     std::copy_n(requestId.begin(), std::min(requestId.size(), id.size()), id.begin());
-    out.putBytes(id.data(), id.size());
+    ReplyWriter out(reply, result.type, 0, riskChart2DReplySize(result), id);
+    const std::size_t n = pointCount(result);
 
     out.put(static_cast<std::uint32_t>(n));
     for (RiskCurve curve : RISK_CURVE_REPLY_ORDER)
-        out.putCurve(result.curves[curve], n);
+        putCurve(out, result.curves[curve], n);
 
     out.put(static_cast<std::uint32_t>(result.greeks.size()));
     for (const auto& [key, greeks] : result.greeks)
-        out.putGreeks(key, greeks);
+        putGreeks(out, key, greeks);
 
     out.put(static_cast<std::uint32_t>(result.stockCurves.size()));
     for (const StockCurve& stock : result.stockCurves) {
         out.putString(stock.symbol);
         for (const std::vector<double>& curve : stock.curves)
-            out.putCurve(curve, n);
+            putCurve(out, curve, n);
     }
 
     out.put(static_cast<std::uint32_t>(result.strikeLists.size()));
@@ -125,6 +83,7 @@ void serializeRiskChart2DResult(const RiskChart2DResult& result, std::vector<std
             for (RiskCurve curve : RISK_CURVE_REPLY_ORDER)
                 out.put(row[curve]);
     }
+    out.finish();
 }
 
 }  // namespace Packets::Outgoing
