@@ -8,24 +8,51 @@ CTapeClock& CTapeClock::Instance() {
 }
 
 DllDateTime CTapeClock::Snapshot() const {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_time;
+    DllDateTime time;
+    for (;;) {
+        const unsigned before = m_sequence.load(std::memory_order_acquire);
+        time.year = m_fields[kYear].load(std::memory_order_relaxed);
+        time.month = m_fields[kMonth].load(std::memory_order_relaxed);
+        time.day = m_fields[kDay].load(std::memory_order_relaxed);
+        time.hour = m_fields[kHour].load(std::memory_order_relaxed);
+        time.minute = m_fields[kMinute].load(std::memory_order_relaxed);
+        time.second = m_fields[kSecond].load(std::memory_order_relaxed);
+        time.millisecond = m_fields[kMillisecond].load(std::memory_order_relaxed);
+        std::atomic_thread_fence(std::memory_order_acquire);
+        if (before % 2 == 0 && m_sequence.load(std::memory_order_relaxed) == before)
+            return time;
+    }
+}
+
+void CTapeClock::Store(const DllDateTime& time) {
+    const unsigned sequence = m_sequence.load(std::memory_order_relaxed);
+    m_sequence.store(sequence + 1, std::memory_order_relaxed);
+    std::atomic_thread_fence(std::memory_order_release);
+    m_fields[kYear].store(time.year, std::memory_order_relaxed);
+    m_fields[kMonth].store(time.month, std::memory_order_relaxed);
+    m_fields[kDay].store(time.day, std::memory_order_relaxed);
+    m_fields[kHour].store(time.hour, std::memory_order_relaxed);
+    m_fields[kMinute].store(time.minute, std::memory_order_relaxed);
+    m_fields[kSecond].store(time.second, std::memory_order_relaxed);
+    m_fields[kMillisecond].store(time.millisecond, std::memory_order_relaxed);
+    m_sequence.store(sequence + 2, std::memory_order_release);
 }
 
 void CTapeClock::ResetToDate(const DllDate& date) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_time = TimestampAt(date, 0, 0);
+    std::lock_guard<std::mutex> lock(m_writeMutex);
+    Store(TimestampAt(date, 0, 0));
 }
 
 void CTapeClock::SetGlobalDate(int year, int month, int day) {
     DllDateTime previous;
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        previous = m_time;
-        m_time.year = year;
-        m_time.month = month;
-        m_time.day = day;
-        m_time.seconds = 0.0;
+        std::lock_guard<std::mutex> lock(m_writeMutex);
+        previous = Snapshot();
+        DllDateTime time = previous;
+        time.year = year;
+        time.month = month;
+        time.day = day;
+        Store(time);
     }
     if (previous.year != year || previous.month != month || previous.day != day)
         LOG_SEV(info) << "Global Date Changed from " << previous.year << "-" << previous.month << "-" << previous.day
@@ -33,15 +60,18 @@ void CTapeClock::SetGlobalDate(int year, int month, int day) {
 }
 
 void CTapeClock::SetTimeOfDay(int hour, int minute, int second, int millisecond) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_time.hour = hour;
-    m_time.minute = minute;
-    m_time.second = second;
-    m_time.millisecond = millisecond;
-    m_time.seconds = 0.0;
+    std::lock_guard<std::mutex> lock(m_writeMutex);
+    DllDateTime time = Snapshot();
+    if (time.hour == hour && time.minute == minute && time.second == second && time.millisecond == millisecond)
+        return;
+    time.hour = hour;
+    time.minute = minute;
+    time.second = second;
+    time.millisecond = millisecond;
+    Store(time);
 }
 
 void CTapeClock::Clear() {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_time = DllDateTime();
+    std::lock_guard<std::mutex> lock(m_writeMutex);
+    Store(DllDateTime());
 }

@@ -1,8 +1,14 @@
 // The library's current time (`tapeTime`): the host thread writes it, processing threads read it.
 // Readers take a consistent copy and compute its seconds on the copy; every write leaves the
 // stored record with no cached seconds.
+//
+// Every calculation reads the clock, so reading writes no shared memory: a writer (one at a time)
+// makes the sequence number odd while it changes the fields, and a reader retries until it read
+// them between two equal even numbers. A feed time equal to the stored one writes nothing.
 #pragma once
 
+#include <array>
+#include <atomic>
 #include <mutex>
 
 #include "calendar/DateTime.h"
@@ -23,6 +29,12 @@ public:
     void Clear();
 
 private:
-    mutable std::mutex m_mutex;
-    DllDateTime m_time;
+    enum Field { kYear, kMonth, kDay, kHour, kMinute, kSecond, kMillisecond, kFieldCount };
+
+    // The caller holds m_writeMutex.
+    void Store(const DllDateTime& time);
+
+    std::mutex m_writeMutex;
+    std::atomic<unsigned> m_sequence{0};
+    std::array<std::atomic<int>, kFieldCount> m_fields{};
 };

@@ -67,7 +67,7 @@ void ProcessOptionMessage(const FeedMessage& message, int subtype, int id32, int
         option->SetUserVolatility(volatility);
     }
     if (CBaseUnderlyingRecord* underlying = option->m_pUnderlyingRecord) {
-        if (underlying->OptionData())
+        if (underlying->HasOptionData())
             option->SetUnderlyingValue(underlying->CalcPrice());
     }
     CRecordProcessor::Instance().Post(option);

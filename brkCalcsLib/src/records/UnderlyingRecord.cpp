@@ -115,7 +115,7 @@ bool CBaseUnderlyingRecord::ApplyQuote(double bid, double ask, bool feedFlag) {
 }
 
 void CBaseUnderlyingRecord::UpdateUnderlyingPrice(bool trade) {
-    const auto data = OptionData();
+    CUnderlyingOptionData* data = m_pOptionDataView.load(std::memory_order_acquire);
     if (!data)
         return;
     const SUnderlyingQuote quote = GetUnderlyingQuote();
@@ -132,9 +132,15 @@ void CBaseUnderlyingRecord::UpdateUnderlyingPrice(bool trade) {
 
 std::shared_ptr<CUnderlyingOptionData> CBaseUnderlyingRecord::GetOrCreateOptionData() {
     std::unique_lock<std::shared_mutex> lock(m_lock);
-    if (!m_pOptionData)
-        m_pOptionData = std::make_shared<CUnderlyingOptionData>();
+    CreateOptionDataLocked();
     return m_pOptionData;
+}
+
+void CBaseUnderlyingRecord::CreateOptionDataLocked() {
+    if (m_pOptionData)
+        return;
+    m_pOptionData = std::make_shared<CUnderlyingOptionData>();
+    m_pOptionDataView.store(m_pOptionData.get(), std::memory_order_release);
 }
 
 std::shared_ptr<CUnderlyingOptionData> CBaseUnderlyingRecord::OptionData() const {
@@ -143,7 +149,7 @@ std::shared_ptr<CUnderlyingOptionData> CBaseUnderlyingRecord::OptionData() const
 }
 
 double CBaseUnderlyingRecord::CalcPrice() const {
-    const auto data = OptionData();
+    const CUnderlyingOptionData* data = m_pOptionDataView.load(std::memory_order_acquire);
     return data ? data->m_calcPrice.load() : 0.0;
 }
 
@@ -152,8 +158,7 @@ int CBaseUnderlyingRecord::AttachOptionToUnderlying(CBaseOptionRecord* option, c
     int result = -1;
     {
         std::unique_lock<std::shared_mutex> lock(m_lock);
-        if (!m_pOptionData)
-            m_pOptionData = std::make_shared<CUnderlyingOptionData>();
+        CreateOptionDataLocked();
         if (option->Strike() < EPS) {
             std::printf("if( pOptionRecord->m_pData->m_strike < EPS )\n");
             return -1;

@@ -45,6 +45,8 @@ public:
     std::shared_ptr<CUnderlyingOptionData> OptionData() const;
     // The same for a caller that holds m_lock already (a second shared lock on one thread is not allowed).
     const std::shared_ptr<CUnderlyingOptionData>& OptionDataHeld() const { return m_pOptionData; }
+    // Both without m_lock, for the feed thread.
+    bool HasOptionData() const { return m_pOptionDataView.load(std::memory_order_acquire) != nullptr; }
     double CalcPrice() const;
 
     // Links a new option into its group (creating the group when needed): the group index, or -1.
@@ -83,6 +85,8 @@ public:
 
 private:
     void UpdateUnderlyingPrice(bool trade);
+    // Creates the option data once; the caller holds m_lock exclusively.
+    void CreateOptionDataLocked();
     // Refreshes each group's ATM option and carry and runs the montage; the caller holds m_lock shared.
     void RefreshExpiryGroups(const DllDateTime& tape);
     void CalcMontage(const DllDateTime& tape);
@@ -102,6 +106,9 @@ private:
     std::atomic<int> m_stockSettings{0};
 
     std::shared_ptr<CUnderlyingOptionData> m_pOptionData;  // under m_lock
+    // The same object for the feed thread, without m_lock: it is created once and lives as long as
+    // the record, and every calculation takes m_lock, so the lock's cache line is kept off the feed.
+    std::atomic<CUnderlyingOptionData*> m_pOptionDataView{nullptr};
 
     mutable std::shared_mutex m_deliveryLock;
     std::unordered_map<std::string, std::shared_ptr<CDeliverable>> m_deliveries;
