@@ -1,9 +1,11 @@
 #include "Logging/Log.h"
 
+#include <iomanip>
 #include <regex>
 #include <sstream>
 #include <thread>
 
+#include <boost/date_time/posix_time/posix_time_types.hpp>
 #include <gtest/gtest.h>
 
 #include "support/TempDir.h"
