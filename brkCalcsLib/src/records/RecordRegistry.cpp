@@ -246,6 +246,11 @@ std::size_t CRecordRegistry::DeleteAll(Registry<Record>& registry) {
     return released;
 }
 
+CRecordRegistry::~CRecordRegistry() {
+    DeleteAll(m_underlyings);
+    DeleteAll(m_options);
+}
+
 bool CRecordRegistry::ReleaseAllRecords() {
     return CRecordProcessor::Instance().ReleaseWhileIdle([this] {
         {

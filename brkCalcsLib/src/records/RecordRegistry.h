@@ -45,6 +45,9 @@ public:
 
 private:
     CRecordRegistry();
+    // The registry owns its records: those a host never released go at process exit (the processing
+    // threads are stopped by then).
+    ~CRecordRegistry();
 
     template <class Record>
     using Registry = CSegmentedArray<std::atomic<Record*>>;
