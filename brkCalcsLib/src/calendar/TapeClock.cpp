@@ -60,9 +60,15 @@ void CTapeClock::SetGlobalDate(int year, int month, int day) {
 }
 
 void CTapeClock::SetTimeOfDay(int hour, int minute, int second, int millisecond) {
+    auto unchanged = [&](const DllDateTime& time) {
+        return time.hour == hour && time.minute == minute && time.second == second && time.millisecond == millisecond;
+    };
+    // Most feed messages carry the time already stored: nothing is locked or written for them.
+    if (unchanged(Snapshot()))
+        return;
     std::lock_guard<std::mutex> lock(m_writeMutex);
     DllDateTime time = Snapshot();
-    if (time.hour == hour && time.minute == minute && time.second == second && time.millisecond == millisecond)
+    if (unchanged(time))
         return;
     time.hour = hour;
     time.minute = minute;
