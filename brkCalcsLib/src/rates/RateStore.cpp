@@ -3,6 +3,7 @@
 #include <cmath>
 #include <ctime>
 #include <mutex>
+#include <shared_mutex>
 #include <vector>
 
 namespace {
@@ -68,22 +69,25 @@ int CRateStore::SetYieldCurve(const char* symbol, const YieldCurvePoint* points,
     return static_cast<int>(usable.size());
 }
 
-std::shared_ptr<const CNamedRateCurve> CRateStore::FindCurve(const char* symbol) const {
+const CNamedRateCurve* CRateStore::FindCurveLocked(const char* symbol) const {
     if (!symbol)
         return nullptr;
-    std::shared_lock<std::shared_mutex> lock(m_lock);
     const auto found = m_named.find(symbol);
-    return found == m_named.end() ? nullptr : found->second;
+    return found == m_named.end() ? nullptr : found->second.get();
 }
 
+// Read under the lock: a curve is never changed, only replaced, and copying its pointer out would
+// have every calculation write the curve's shared count.
 double CRateStore::GetCurveRate(const char* symbol, const DllDate& date) const {
-    const auto curve = FindCurve(symbol);
-    return curve ? curve->Rate(date) : GetRateSlot(date);
+    std::shared_lock<std::shared_mutex> lock(m_lock);
+    const CNamedRateCurve* curve = FindCurveLocked(symbol);
+    return curve ? curve->Rate(date) : m_default.Rate(date);
 }
 
 double CRateStore::GetCurveSecondRate(const char* symbol, const DllDate& date) const {
-    const auto curve = FindCurve(symbol);
-    return curve ? curve->SecondRate(date) : GetSecondRateSlot(date);
+    std::shared_lock<std::shared_mutex> lock(m_lock);
+    const CNamedRateCurve* curve = FindCurveLocked(symbol);
+    return curve ? curve->SecondRate(date) : m_default.SecondRate(date);
 }
 
 double CRateStore::GetRateSlot(const DllDate& date) const {

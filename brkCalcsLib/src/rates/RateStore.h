@@ -34,7 +34,8 @@ public:
     double GetSecondRateSlot(const DllDate& date) const;
 
 private:
-    std::shared_ptr<const CNamedRateCurve> FindCurve(const char* symbol) const;
+    // The caller holds m_lock.
+    const CNamedRateCurve* FindCurveLocked(const char* symbol) const;
 
     mutable std::shared_mutex m_lock;
     CDefaultRateCurve m_default;

@@ -44,7 +44,7 @@ bool CRecordBarrier::RunExclusive(const std::function<void()>& release) {
         std::atomic<bool>& waiting;
         ~Done() { waiting.store(false, std::memory_order_release); }
     } done{m_releaseWaiting};
-    std::unique_lock<std::shared_mutex> exclusive(m_lock);
+    std::unique_lock<CReadMostlyMutex> exclusive(m_lock);
     release();
     return true;
 }

@@ -11,7 +11,8 @@
 #include <atomic>
 #include <functional>
 #include <mutex>
-#include <shared_mutex>
+
+#include "engine/ReadMostlyMutex.h"
 
 class CRecordBarrier {
 public:
@@ -38,7 +39,7 @@ private:
     void EnterShared();
     void LeaveShared() { m_lock.unlock_shared(); }
 
-    std::shared_mutex m_lock;
+    CReadMostlyMutex m_lock;
     std::mutex m_releases;  // one release at a time
     std::atomic<bool> m_releaseWaiting{false};
 };
