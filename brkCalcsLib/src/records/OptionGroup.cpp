@@ -40,13 +40,14 @@ SGroupCarry COptionGroup::Carry() const {
     return m_carry;
 }
 
-void COptionGroup::UpdateAtmOption(const DllDateTime& tape) {
+SGroupCarry COptionGroup::UpdateAtmOption(const DllDateTime& tape) {
     CBaseOptionRecord* atm = FindAtmOption(tape);
     SGroupCarry current = Carry();
     SGroupCarry updated = atm ? UpdateGroupCarry(*atm, current, tape) : current;
     updated.atmOption = atm;
     std::lock_guard<std::mutex> lock(m_carryMutex);
     m_carry = updated;
+    return updated;
 }
 
 CBaseOptionRecord* COptionGroup::FindAtmOption(const DllDateTime& tape) const {

@@ -42,8 +42,8 @@ public:
     // The adjusted expiration when set, else the first option's expiry at 16:00.
     DllDateTime ExpirationStamp() const;
 
-    // Finds the at-the-money pair and derives the carry from it.
-    void UpdateAtmOption(const DllDateTime& tape);
+    // Finds the at-the-money pair and derives the carry from it; returns the carry it stored.
+    SGroupCarry UpdateAtmOption(const DllDateTime& tape);
     SGroupCarry Carry() const;
 
     void SetDividends(SGroupDividends dividends);

@@ -107,8 +107,7 @@ void CBaseOptionRecord::CalcTheoBlock(const DllDateTime& tape) {
 
     const double X = m_strike;
     const double r = GetActiveInterestRate();
-    group.UpdateAtmOption(tape);
-    const SGroupCarry groupCarry = group.Carry();
+    const SGroupCarry groupCarry = group.UpdateAtmOption(tape);
     double carry = groupCarry.carry;
     m_groupCarry = carry;
     double S = m_underlyingValue;
@@ -175,7 +174,7 @@ void CBaseOptionRecord::CalcTheoBlock(const DllDateTime& tape) {
     Pricing::CalcGreeks(m_bEuropean, m_deliveryMode, m_type, S, r, carry, T, sigma, X, model, amounts, times,
                         m_results.vega, m_results.theta, m_results.rho, m_results.delta, m_results.gamma);
 
-    StoreCalcInputs(S, X, T, r, tape, carry, midPrice, model, amounts, times);
+    StoreCalcInputs(S, X, T, r, tape, carry, groupCarry.parityValue, midPrice, model, amounts, times);
     CalcProbabilityITM(tape);
 }
 
@@ -264,7 +263,7 @@ void CBaseOptionRecord::CalculateIVGreeksLocked(const DllDateTime& tape, const S
     }
     const double midPrice = (bid + ask) * 0.5;
 
-    StoreCalcInputs(S, X, T, r, tape, carry, midPrice, model, amounts, times);
+    StoreCalcInputs(S, X, T, r, tape, carry, parity, midPrice, model, amounts, times);
 
     const double userVolatility = m_userVolatility;
     m_volatilityUsed = userVolatility != 0.0 ? userVolatility : (m_results.midIV != 0.0 ? m_results.midIV : kNoVolatility);
@@ -338,8 +337,8 @@ void CBaseOptionRecord::TakeGroupCarry(double groupCarry, double parityValue, do
 }
 
 void CBaseOptionRecord::StoreCalcInputs(double S, double X, double T, double r, const DllDateTime& tape, double carry,
-                                        double midPrice, int model, const std::vector<double>& amounts,
-                                        const std::vector<double>& times) {
+                                        double parityValue, double midPrice, int model,
+                                        const std::vector<double>& amounts, const std::vector<double>& times) {
     const auto& optionData = m_pUnderlyingRecord->OptionDataHeld();
     m_inputs.type = m_type;
     m_inputs.S = S;
@@ -347,7 +346,7 @@ void CBaseOptionRecord::StoreCalcInputs(double S, double X, double T, double r, 
     m_inputs.T = T;
     m_inputs.r = r;
     m_inputs.underlyingCalcPrice = optionData ? optionData->m_calcPrice.load() : 0.0;
-    m_inputs.parityValue = m_pOptionGroup->Carry().parityValue;
+    m_inputs.parityValue = parityValue;
     m_inputs.tapeTime = tape;
     m_inputs.carry = carry;
     m_inputs.midPrice = midPrice;

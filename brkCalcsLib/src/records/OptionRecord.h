@@ -145,8 +145,9 @@ private:
     // The montage's ask, bid and mid solves into the results; true when the bid solve failed.
     bool SolveMontageVolatilities(double S, double T, double r, double carry, int model, double bid, double ask,
                                   const std::vector<double>& amounts, const std::vector<double>& times);
+    // parityValue: the group's, as the calculation took it.
     void StoreCalcInputs(double S, double X, double T, double r, const DllDateTime& tape, double carry,
-                         double midPrice, int model, const std::vector<double>& amounts,
+                         double parityValue, double midPrice, int model, const std::vector<double>& amounts,
                          const std::vector<double>& times);
     void CalcProbabilityITM(const DllDateTime& tape);
     // S of a delivery-mode-1 option: its deliverable's value, 0 when there is none.

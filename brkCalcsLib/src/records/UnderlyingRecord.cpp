@@ -429,10 +429,9 @@ void CBaseUnderlyingRecord::CalcMontage(const DllDateTime& tape) {
             break;
         // Nothing a calculation of the pass writes moves the at-the-money pair or the carry derived
         // from it, so one search per group serves all of its options.
-        group->UpdateAtmOption(tape);
+        const SGroupCarry carry = group->UpdateAtmOption(tape);
         if (!CompareTimestamps(group->ExpirationStamp(), tape))
             continue;
-        const SGroupCarry carry = group->Carry();
         const SGroupSettlement& settlement = group->m_settlement;
         for (CBaseOptionRecord* o = group->m_pFirstOption; o; o = o->m_pNext) {
             o->TakeGroupCarry(carry.carry, carry.parityValue, calcPrice);
