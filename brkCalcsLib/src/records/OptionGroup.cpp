@@ -121,6 +121,12 @@ SGroupCarry COptionGroup::UpdateGroupCarry(CBaseOptionRecord& atm, SGroupCarry c
 void COptionGroup::SetDividends(SGroupDividends dividends) {
     std::unique_lock<std::shared_mutex> lock(m_groupLock);
     m_dividends = std::move(dividends);
+    const auto& amounts = m_dividends.m_divToExpiryAmounts;
+    const auto& times = m_dividends.m_divToExpiryTimes;
+    m_dividendCount = m_dividends.m_divCount;
+    m_firstScheduledAmount = amounts.empty() ? 0.0 : amounts.front();
+    m_firstScheduledTime = times.empty() ? 0.0 : times.front();
+    m_dividendTotal = m_dividends.m_divTotal;
 }
 
 void COptionGroup::CopyDividendSchedule(std::vector<double>& amounts, std::vector<double>& times) const {
@@ -129,22 +135,10 @@ void COptionGroup::CopyDividendSchedule(std::vector<double>& amounts, std::vecto
     times = m_dividends.m_divToExpiryTimes;
 }
 
-int COptionGroup::DividendCount() const {
-    std::shared_lock<std::shared_mutex> lock(m_groupLock);
-    return m_dividends.m_divCount;
-}
+int COptionGroup::DividendCount() const { return m_dividendCount; }
 
-double COptionGroup::FirstScheduledAmount() const {
-    std::shared_lock<std::shared_mutex> lock(m_groupLock);
-    return m_dividends.m_divToExpiryAmounts.empty() ? 0.0 : m_dividends.m_divToExpiryAmounts.front();
-}
+double COptionGroup::FirstScheduledAmount() const { return m_firstScheduledAmount; }
 
-double COptionGroup::FirstScheduledTime() const {
-    std::shared_lock<std::shared_mutex> lock(m_groupLock);
-    return m_dividends.m_divToExpiryTimes.empty() ? 0.0 : m_dividends.m_divToExpiryTimes.front();
-}
+double COptionGroup::FirstScheduledTime() const { return m_firstScheduledTime; }
 
-double COptionGroup::DividendTotal() const {
-    std::shared_lock<std::shared_mutex> lock(m_groupLock);
-    return m_dividends.m_divTotal;
-}
+double COptionGroup::DividendTotal() const { return m_dividendTotal; }

@@ -3,9 +3,11 @@
 //
 // The list and the settlement change under the underlying's m_lock held exclusively. The
 // dividends are guarded by the group lock, the carry state by its own mutex; both are taken last,
-// after any option's calculation mutex.
+// after any option's calculation mutex. The four dividend figures a calculation asks for several
+// times are also kept as atomics: every processing thread reads them, so they take no lock.
 #pragma once
 
+#include <atomic>
 #include <mutex>
 #include <shared_mutex>
 #include <vector>
@@ -61,6 +63,10 @@ private:
 
     mutable std::shared_mutex m_groupLock;
     SGroupDividends m_dividends;
+    std::atomic<int> m_dividendCount{0};
+    std::atomic<double> m_firstScheduledAmount{0.0};
+    std::atomic<double> m_firstScheduledTime{0.0};
+    std::atomic<double> m_dividendTotal{0.0};
 
     mutable std::mutex m_carryMutex;
     SGroupCarry m_carry;
