@@ -1,23 +1,19 @@
 // The library's current time (`tapeTime`): the host thread writes it, processing threads read it.
 // Readers take a consistent copy and compute its seconds on the copy; every write leaves the
-// stored record with no cached seconds.
-//
-// Every calculation reads the clock, so reading writes no shared memory: a writer (one at a time)
-// makes the sequence number odd while it changes the fields, and a reader retries until it read
-// them between two equal even numbers. A feed time equal to the stored one writes nothing.
+// stored record with no cached seconds. Every calculation reads the clock, so reading writes no
+// shared memory, and a feed time equal to the stored one writes nothing.
 #pragma once
 
-#include <array>
-#include <atomic>
 #include <mutex>
 
 #include "calendar/DateTime.h"
+#include "engine/SeqLocked.h"
 
 class CTapeClock {
 public:
     static CTapeClock& Instance();
 
-    DllDateTime Snapshot() const;
+    DllDateTime Snapshot() const { return m_time.Load(); }
 
     // Clears the time and sets the date (library start-up).
     void ResetToDate(const DllDate& date);
@@ -29,12 +25,6 @@ public:
     void Clear();
 
 private:
-    enum Field { kYear, kMonth, kDay, kHour, kMinute, kSecond, kMillisecond, kFieldCount };
-
-    // The caller holds m_writeMutex.
-    void Store(const DllDateTime& time);
-
     std::mutex m_writeMutex;
-    std::atomic<unsigned> m_sequence{0};
-    std::array<std::atomic<int>, kFieldCount> m_fields{};
+    CSeqLocked<DllDateTime> m_time;
 };

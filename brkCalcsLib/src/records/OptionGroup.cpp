@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "pricing/PricingModel.h"
 #include "records/OptionRecord.h"
@@ -35,18 +36,19 @@ DllDateTime COptionGroup::ExpirationStamp() const {
     return ::ExpirationStamp(m_settlement, m_pFirstOption ? m_pFirstOption->Expiry() : DllDate{});
 }
 
-SGroupCarry COptionGroup::Carry() const {
-    std::lock_guard<std::mutex> lock(m_carryMutex);
-    return m_carry;
-}
+SGroupCarry COptionGroup::Carry() const { return m_carry.Load(); }
 
 SGroupCarry COptionGroup::UpdateAtmOption(const DllDateTime& tape) {
     CBaseOptionRecord* atm = FindAtmOption(tape);
-    SGroupCarry current = Carry();
+    const SGroupCarry current = Carry();
     SGroupCarry updated = atm ? UpdateGroupCarry(*atm, current, tape) : current;
     updated.atmOption = atm;
-    std::lock_guard<std::mutex> lock(m_carryMutex);
-    m_carry = updated;
+    // Within a burst of quotes the pair and the carry mostly stay; then nothing is written, and the
+    // threads calculating the group's options keep reading their own copies of it.
+    if (std::memcmp(&updated, &current, sizeof updated) != 0) {
+        std::lock_guard<std::mutex> lock(m_carryWriters);
+        m_carry.Store(updated);
+    }
     return updated;
 }
 

@@ -2,9 +2,10 @@
 // settlement time, its dividends, and the carry implied by its at-the-money pair.
 //
 // The list and the settlement change under the underlying's m_lock held exclusively. The
-// dividends are guarded by the group lock, the carry state by its own mutex; both are taken last,
-// after any option's calculation mutex. The four dividend figures a calculation asks for several
-// times are also kept as atomics: every processing thread reads them, so they take no lock.
+// dividends are guarded by the group lock, the carry state's writers by their own mutex; both are
+// taken last, after any option's calculation mutex. Every calculation of the group reads the carry
+// state and the four dividend figures it asks for several times, so those are read without a lock:
+// the carry through a sequence lock, the figures as atomics.
 #pragma once
 
 #include <atomic>
@@ -14,6 +15,7 @@
 
 #include "calendar/ExpirationTime.h"
 #include "calendar/GroupDividends.h"
+#include "engine/SeqLocked.h"
 
 class CBaseOptionRecord;
 class CBaseUnderlyingRecord;
@@ -68,6 +70,6 @@ private:
     std::atomic<double> m_firstScheduledTime{0.0};
     std::atomic<double> m_dividendTotal{0.0};
 
-    mutable std::mutex m_carryMutex;
-    SGroupCarry m_carry;
+    std::mutex m_carryWriters;
+    CSeqLocked<SGroupCarry> m_carry;
 };
