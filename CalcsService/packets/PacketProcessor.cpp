@@ -1,13 +1,11 @@
 #include "packets/PacketProcessor.h"
 
-#include <algorithm>
 #include <exception>
 #include <utility>
 
 #include "Logging/Log.h"
-#include "packets/PacketHeader.h"
 #include "packets/PacketTypes.h"
-#include "packets/RequestReaders.h"
+#include "packets/RequestHeader.h"
 
 namespace Packets {
 
@@ -17,17 +15,8 @@ int PacketProcessor::process(const std::vector<std::uint8_t>& packet, std::vecto
     if (packet.empty())
         return 0;
 
-    // A packet shorter than the header leaves the fields it cannot fill at zero.
-    std::uint32_t type = 0;
-    std::uint32_t version = 0;
-    std::uint32_t size = 0;
-    std::vector<std::uint8_t> requestId(REQUEST_ID_SIZE, 0);
-    RequestStream header(packet);
-    readDword(header, type);
-    readDword(header, version);
-    readDword(header, size);
-    // The id bytes a short packet does have are the client's; only the missing ones stay zero.
-    header.read(requestId.data(), std::min(requestId.size(), header.remaining()));
+    const RequestHeader header = readRequestHeader(packet);
+    const std::uint32_t type = header.type, version = header.version, size = header.size;
 
     const std::string name = packetTypeName(type);
     LOG_SEV(trace) << "packet type:" << name << "(" << name << ":" << type << ")" << ", size: " << size;
@@ -48,10 +37,9 @@ int PacketProcessor::process(const std::vector<std::uint8_t>& packet, std::vecto
         return 0;
     }
 
-    const std::size_t bodyOffset = packet.size() < PACKET_HEADER_SIZE ? packet.size() : PACKET_HEADER_SIZE;
-    RequestStream body(packet.data() + bodyOffset, packet.size() - bodyOffset);
+    RequestStream body = requestBody(packet);
     try {
-        handler->second->handle(body, reply, requestId);
+        handler->second->handle(body, reply, header.requestId);
         if (body.failed())
             LOG_SEV(warning) << "packet body ended inside a field, packetType:" << type;
     } catch (const std::exception& e) {
