@@ -11,6 +11,7 @@
 #include "CalcDll/BrkCalcDll.h"
 #include "calcdll_api/CallbackGuard.h"
 #include "calcdll_api/DllBridge.h"
+#include "packets/PacketHeader.h"
 #include "packets/PacketTypes.h"
 #include "packets/ReplyWriter.h"
 
@@ -38,7 +39,7 @@ void writeEntry(Packets::Outgoing::ReplyWriter& out, const AsyncOptionResult& en
 
 template <class It>
 std::vector<std::uint8_t> resultsPacket(It first, It last, std::size_t n) {
-    static const std::vector<std::uint8_t> noRequest(16, 0);  // the packet answers no request
+    static const std::vector<std::uint8_t> noRequest(Packets::REQUEST_ID_SIZE, 0);  // the packet answers no request
     std::vector<std::uint8_t> packet;
     Packets::Outgoing::ReplyWriter out(packet, Packets::RESULT_CALC_OPTIONS_THEOS_AND_GREEKS, 0,
                                        Bridge::RESULTS_PACKET_HEAD_SIZE + Bridge::RESULT_ENTRY_SIZE * n, noRequest);

@@ -248,6 +248,7 @@ void CBaseOptionRecord::CalculateIVGreeksLocked(const DllDateTime& tape, const S
     const double X = m_strike;
     const double bid = m_bid;
     const double ask = m_ask;
+    const double midPrice = (bid + ask) * 0.5;
     const SMontageSolveMemo::Key key{S, T, r, carry, static_cast<double>(model), bid, ask,
                                      m_results.askIV, m_results.bidIV, m_results.midIV};
     if (m_montageMemo.Matches(key, amounts, times)) {
@@ -258,10 +259,9 @@ void CBaseOptionRecord::CalculateIVGreeksLocked(const DllDateTime& tape, const S
         if (outcome.bidFailed)
             LOG_SEV(info) << ForeignId() << ": bidIV failed";
     } else {
-        const bool bidFailed = SolveMontageVolatilities(S, T, r, carry, model, bid, ask, amounts, times);
+        const bool bidFailed = SolveMontageVolatilities(S, T, r, carry, model, bid, ask, midPrice, amounts, times);
         m_montageMemo.Remember(key, amounts, times, {m_results.askIV, m_results.bidIV, m_results.midIV, bidFailed});
     }
-    const double midPrice = (bid + ask) * 0.5;
 
     StoreCalcInputs(S, X, T, r, tape, carry, parity, midPrice, model, amounts, times);
 
@@ -271,7 +271,7 @@ void CBaseOptionRecord::CalculateIVGreeksLocked(const DllDateTime& tape, const S
 }
 
 bool CBaseOptionRecord::SolveMontageVolatilities(double S, double T, double r, double carry, int model, double bid,
-                                                 double ask, const std::vector<double>& amounts,
+                                                 double ask, double midPrice, const std::vector<double>& amounts,
                                                  const std::vector<double>& times) {
     const double X = m_strike;
     Pricing::SFirstBracket bracket;  // the three solves share their inputs
@@ -312,7 +312,6 @@ bool CBaseOptionRecord::SolveMontageVolatilities(double S, double T, double r, d
         midGuess = m_results.midIV;
     else
         midGuess = 0.95 * m_results.askIV;
-    const double midPrice = (bid + ask) * 0.5;
     double midIV = 0.0;
     if (solve(midPrice, midGuess, midIV) != Pricing::eCalcIVSuccess)
         midIV = kMontageFallbackIV;

@@ -144,7 +144,8 @@ private:
     void CalculateIVGreeksLocked(const DllDateTime& tape, const SGroupCarry& groupCarry);
     // The montage's ask, bid and mid solves into the results; true when the bid solve failed.
     bool SolveMontageVolatilities(double S, double T, double r, double carry, int model, double bid, double ask,
-                                  const std::vector<double>& amounts, const std::vector<double>& times);
+                                  double midPrice, const std::vector<double>& amounts,
+                                  const std::vector<double>& times);
     // parityValue: the group's, as the calculation took it.
     void StoreCalcInputs(double S, double X, double T, double r, const DllDateTime& tape, double carry,
                          double parityValue, double midPrice, int model, const std::vector<double>& amounts,
