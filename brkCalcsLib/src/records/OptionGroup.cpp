@@ -129,9 +129,15 @@ void COptionGroup::SetDividends(SGroupDividends dividends) {
     m_firstScheduledAmount = amounts.empty() ? 0.0 : amounts.front();
     m_firstScheduledTime = times.empty() ? 0.0 : times.front();
     m_dividendTotal = m_dividends.m_divTotal;
+    m_hasSchedule = !amounts.empty() || !times.empty();
 }
 
 void COptionGroup::CopyDividendSchedule(std::vector<double>& amounts, std::vector<double>& times) const {
+    if (!m_hasSchedule.load(std::memory_order_acquire)) {
+        amounts.clear();
+        times.clear();
+        return;
+    }
     std::shared_lock<std::shared_mutex> lock(m_groupLock);
     amounts = m_dividends.m_divToExpiryAmounts;
     times = m_dividends.m_divToExpiryTimes;

@@ -63,8 +63,11 @@ private:
     // The carry state after updating it from the ATM option; `current` is the state before.
     SGroupCarry UpdateGroupCarry(CBaseOptionRecord& atm, SGroupCarry current, const DllDateTime& tape) const;
 
-    mutable std::shared_mutex m_groupLock;
+    // Its own cache line: the dividend readers' lock writes do not evict the list and settlement.
+    alignas(64) mutable std::shared_mutex m_groupLock;
     SGroupDividends m_dividends;
+    // Most groups have no dividend before expiry: their readers skip the lock.
+    std::atomic<bool> m_hasSchedule{false};
     std::atomic<int> m_dividendCount{0};
     std::atomic<double> m_firstScheduledAmount{0.0};
     std::atomic<double> m_firstScheduledTime{0.0};

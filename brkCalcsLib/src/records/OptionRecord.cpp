@@ -51,10 +51,11 @@ void CBaseOptionRecord::SetForeignId(int64_t id) {
 }
 
 void CBaseOptionRecord::SetQuote(double bid, double ask) {
-    if (std::fabs(bid - m_bid) > 0.001 || std::fabs(ask - m_ask) > 0.001)
-        m_bDirty = true;
-    m_bid = bid;
-    m_ask = ask;
+    if (std::fabs(bid - m_bid.load(std::memory_order_relaxed)) > 0.001 ||
+        std::fabs(ask - m_ask.load(std::memory_order_relaxed)) > 0.001)
+        m_bDirty.store(true, std::memory_order_release);
+    m_bid.store(bid, std::memory_order_release);
+    m_ask.store(ask, std::memory_order_release);
 }
 
 void CBaseOptionRecord::Process(int a) {

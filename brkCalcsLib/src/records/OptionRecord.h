@@ -89,7 +89,7 @@ public:
     double UserVolatility() const { return m_userVolatility; }
     void SetUserVolatility(double volatility) { m_userVolatility = volatility; }
     double UnderlyingValue() const { return m_underlyingValue; }
-    void SetUnderlyingValue(double value) { m_underlyingValue = value; }
+    void SetUnderlyingValue(double value) { m_underlyingValue.store(value, std::memory_order_release); }
     bool IsDirty() const { return m_bDirty; }
     void SetDirty(bool dirty = true) { m_bDirty = dirty; }
 
@@ -163,11 +163,15 @@ private:
     bool m_bEuropean = false;  // set before the record is attached, read-only afterwards
     int m_internalId = -1;
 
-    std::atomic<double> m_bid{0.0};
+    // The quote, written by the feed thread and read by every calculation of the group (the
+    // at-the-money search): on a cache line that the calculations do not write.
+    alignas(64) std::atomic<double> m_bid{0.0};
     std::atomic<double> m_ask{0.0};
     std::atomic<double> m_userVolatility{0.0};
     std::atomic<double> m_underlyingValue{0.0};
-    std::atomic<bool> m_bDirty{true};
+
+    // From here on, written by this option's calculations.
+    alignas(64) std::atomic<bool> m_bDirty{true};
     // Written by this option's calculations and, for a European pair, by its pair's.
     std::atomic<double> m_parityValue{0.0};
     std::atomic<double> m_groupCarry{0.0};

@@ -28,6 +28,8 @@ protected:
 
 private:
     friend class CRecordProcessor;
-    // Where the record stands with the processing threads (CRecordProcessor's states).
-    std::atomic<uint8_t> m_processingState{0};
+    // Where the record stands with the processing threads (CRecordProcessor's states). Every post
+    // and run writes it: on a cache line of its own, so the calculations reading the record's
+    // links and quotes on other threads do not lose them to it.
+    alignas(64) std::atomic<uint8_t> m_processingState{0};
 };
