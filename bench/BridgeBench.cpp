@@ -4,11 +4,11 @@
 #include <string>
 
 #include <benchmark/benchmark.h>
-#include <boost/filesystem.hpp>
 
 #include "calcdll_api/DllBridge.h"
 #include "calcdll_api/IndividualOptionsFeed.h"
 #include "support/LocalTime.h"
+#include "support/TempDir.h"
 
 namespace {
 
@@ -61,16 +61,12 @@ BENCHMARK(BM_FeedIndividualOptions)->Unit(benchmark::kMillisecond)->UseRealTime(
 }  // namespace
 
 int main(int argc, char** argv) {
-    const boost::filesystem::path logs =
-        boost::filesystem::temp_directory_path() / boost::filesystem::unique_path("bridge-bench-%%%%-%%%%");
-    boost::filesystem::create_directories(logs);
-    if (!InitCalcDLL("brkcalcslib.dll", (logs / "bench%Y.log").string().c_str()))
+    const testsupport::TempDir logs;
+    if (!InitCalcDLL("brkcalcslib.dll", (logs.path() / "bench%Y.log").string().c_str()))
         return 1;
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     ExternalCalculations::ReleaseCalcDll();
-    boost::system::error_code ec;
-    boost::filesystem::remove_all(logs, ec);
     return 0;
 }

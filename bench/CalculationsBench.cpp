@@ -36,12 +36,16 @@ void BM_AmericanPutDividendTree(benchmark::State& state) {
 }
 BENCHMARK(BM_AmericanPutDividendTree)->Arg(500)->Arg(1000)->Arg(2000)->Unit(benchmark::kMillisecond);
 
-// The real library with `count` registered options: calls and puts of one expiry, a year ahead.
-CBrkCalcDll& Library(int count) {
+// The real library with `count` registered options: calls and puts of one expiry, a year ahead;
+// null (and the benchmark skipped) when the library does not load.
+CBrkCalcDll* Library(benchmark::State& state, int count) {
     static CBrkCalcDll dll(std::chrono::milliseconds(0));
     static const bool loaded = dll.Load("brkcalcslib.dll");
     static int registered = 0;
-    (void)loaded;
+    if (!loaded) {
+        state.SkipWithError("brkcalcslib.dll not loaded");
+        return nullptr;
+    }
     for (; registered < count; ++registered) {
         OptionKey key{};
         std::memcpy(key.root, "SPY", 3);
@@ -51,13 +55,16 @@ CBrkCalcDll& Library(int count) {
         key.strike = static_cast<uint32_t>(50000 + registered * 100);
         dll.RegisterOption(&key, registered + 1, 0);
     }
-    return dll;
+    return &dll;
 }
 
 // Evaluated a day after the reference time, so that every column asks the library for times.
 void BM_RiskChartData(benchmark::State& state) {
     const int count = static_cast<int>(state.range(0));
-    Calculations calc{Library(count)};
+    CBrkCalcDll* library = Library(state, count);
+    if (!library)
+        return;
+    Calculations calc{*library};
     Packets::Incoming::RiskChartDataPacket request;
     request.symbol = "SPY";
     request.priceStep = 0.02;
@@ -88,7 +95,7 @@ void BM_RiskChartData(benchmark::State& state) {
         benchmark::DoNotOptimize(reply.table2[20][9]);
     }
     const double now = request.evaluationTime / 1000;
-    state.counters["weighted_time_years"] = Library(count).GetWeightedTimeToExpiration(1, &now);
+    state.counters["weighted_time_years"] = library->GetWeightedTimeToExpiration(1, &now);
 }
 BENCHMARK(BM_RiskChartData)
     ->ArgNames({"positions", "model"})

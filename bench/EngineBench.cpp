@@ -218,13 +218,15 @@ void BM_IndependentPricing(benchmark::State& state) {
                         const Work& w = work[i];
                         const SOptionInputs& in = w.in;
                         Pricing::SFirstBracket bracket;
-                        double mid = 0.0, ask = 0.0, bid = 0.0;
-                        Pricing::CalcIV(mid, in.type, none, in.model, 100, false, in.S, in.X, in.T, in.r, in.carry,
-                                        (w.bid + w.ask) * 0.5, kSigma, none, &bracket);
-                        Pricing::CalcIV(ask, in.type, none, in.model, 100, false, in.S, in.X, in.T, in.r, in.carry,
-                                        w.ask, kSigma, none, &bracket);
-                        Pricing::CalcIV(bid, in.type, none, in.model, 100, false, in.S, in.X, in.T, in.r, in.carry,
-                                        w.bid, kSigma, none, &bracket);
+                        auto solve = [&](double price) {
+                            double iv = 0.0;
+                            Pricing::CalcIV(iv, in.type, none, in.model, 100, false, in.S, in.X, in.T, in.r,
+                                            in.carry, price, kSigma, none, &bracket);
+                            return iv;
+                        };
+                        const double mid = solve((w.bid + w.ask) * 0.5);
+                        solve(w.ask);
+                        solve(w.bid);
                         const double theo = Pricing::CalcTheoPrice(in.carry, in.r, in.T, in.X, false, 0, in.model,
                                                                    in.type, in.S, mid, none, none);
                         double vega, theta, rho, delta, gamma;

@@ -10,6 +10,7 @@
 #include "calcdll_api/OptionKeys.h"
 #include "calcdll_api/UserVolatilityCache.h"
 #include "calcdll_api/WireTime.h"
+#include "models/IndexSymbol.h"
 
 namespace {
 
@@ -36,7 +37,7 @@ std::uint32_t wallClock(const std::tm& fields, std::int64_t milliseconds) {
 void feedUnderlying(const std::string& symbol, const UnderlyingBlock& block, std::uint32_t time) {
     FeedMessage message{};
     const bool trade = block.price == block.last;
-    const std::uint8_t recordClass = !symbol.empty() && symbol[0] == '^' ? kClassIndex : kClassStock;
+    const std::uint8_t recordClass = models::isIndexSymbol(symbol) ? kClassIndex : kClassStock;
     message.type = static_cast<std::uint8_t>(recordClass | (trade ? kTrade : kQuote));
     message.flag = 1;
     message.time = time;

@@ -12,15 +12,6 @@ namespace {
 
 using models::SHARES_PER_CONTRACT;
 
-// What an option is worth beyond its intrinsic value at S (by the strike's side of the base price).
-double timeValueOf(const VO::OptionPosition& p, double theo, double S, double base) {
-    if (!p.isPut && p.strike < base)
-        return theo - S + p.strike;
-    if (p.isPut && p.strike > base)
-        return theo - p.strike + S;
-    return theo;
-}
-
 }  // namespace
 
 void Calculations::calcGreeksByExpiration(Packets::Incoming::GreeksByExpirationPacket& request,
@@ -73,7 +64,7 @@ void Calculations::calcGreeksByExpiration(Packets::Incoming::GreeksByExpirationP
         if (T > 0.0) {
             models::addGreeks(acc, positionGreeks(p, index, S, T, sigma, dividendAmounts, dividendTimes), p);
             (p.isPut ? acc.putQuantity : acc.callQuantity) += p.quantity;
-            acc.timeValue += SHARES_PER_CONTRACT * p.quantity * timeValueOf(p, theo, S, base);
+            acc.timeValue += SHARES_PER_CONTRACT * p.quantity * models::timeValueOf(p, theo, S, base);
         } else if (T <= 0.0 && models::expiresInTheMoney(p, base)) {
             acc.delta += models::signOf(p) * p.quantity * SHARES_PER_CONTRACT;
         }

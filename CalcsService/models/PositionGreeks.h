@@ -25,6 +25,15 @@ inline bool expiresInTheMoney(const VO::OptionPosition& p, double base) {
     return p.isPut ? p.strike > base : p.strike < base;
 }
 
+// What an option is worth beyond its intrinsic value at S, by the strike's side of the base price.
+inline double timeValueOf(const VO::OptionPosition& p, double theo, double S, double base) {
+    if (!p.isPut && p.strike < base)
+        return theo - S + p.strike;
+    if (p.isPut && p.strike > base)
+        return theo - p.strike + S;
+    return theo;
+}
+
 // An index option moves with its forward's gap to `reference`, scaled by the share of its time still
 // left; without a stored time left there is nothing to scale.
 inline double indexAdjustedPrice(const VO::OptionPosition& p, double S, double reference, double T) {

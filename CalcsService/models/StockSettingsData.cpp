@@ -6,6 +6,8 @@
 #include <mutex>
 #include <utility>
 
+#include "models/IndexSymbol.h"
+
 namespace models {
 
 namespace {
@@ -176,7 +178,7 @@ StockSettingsData::StockSettingsData() : settingsMutex(std::make_shared<std::sha
 void StockSettingsData::applySettings(Packets::Incoming::StockSettingsPacket request) {
     {
         std::unique_lock<std::shared_mutex> lock(*settingsMutex);
-        isStock = request.symbol.empty() || request.symbol[0] != '^';
+        isStock = !models::isIndexSymbol(request.symbol);
         useUserInputs = request.useUserInputs != 0;
         ratesSource = request.ratesSource;
         expirations = std::move(request.expirations);

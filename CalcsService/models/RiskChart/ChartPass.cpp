@@ -35,17 +35,14 @@ struct Pricing {
 
     // Adds the position's greeks at sigma into the five slots from `first`.
     void addGreeks(double sigma, PointRecord& record, std::size_t first) const {
-        const double X = p.strike, r = p.interestRate, b = p.costOfCarry;
-        double vega = 0.0, theta = 0.0, rho = 0.0, delta = 0.0, gamma = 0.0;
-        CBrkCalcDll::Instance().CalcGreeks(ctx.style, deliveryModeOf(p), typeOf(p), &S, &r, &b, &time.T, &sigma, &X,
-                                           static_cast<int>(p.pricingModel), &time.dividend.amounts,
-                                           &time.dividend.times, &vega, &theta, &rho, &delta, &gamma);
+        const PositionGreeks g = CalculationsSingleton::get_mutable_instance().positionGreeks(
+            p, ctx.isIndex, S, time.T, sigma, time.dividend.amounts, time.dividend.times);
         const double q = p.quantity;
-        record[first + DELTA] += signOf(p) * q * delta;
-        record[first + VEGA] += q * vega;
-        record[first + GAMMA] += q * gamma;
-        record[first + THETA] += q * theta;
-        record[first + RHO] += q * rho;
+        record[first + DELTA] += signOf(p) * q * g.delta;
+        record[first + VEGA] += q * g.vega;
+        record[first + GAMMA] += q * g.gamma;
+        record[first + THETA] += q * g.theta;
+        record[first + RHO] += q * g.rho;
     }
 };
 
@@ -187,7 +184,7 @@ void processRecord(const VO::OptionPosition& p, const ScenarioTime& time, const 
     if (time.T <= 0.0) {
         // Expired: the premium is gone; in the money at the base price it became shares at its strike.
         r[value] -= q * trade * SHARES_PER_CONTRACT;
-        if ((!p.isPut && p.strike < ctx.basePrice) || (p.isPut && p.strike > ctx.basePrice)) {
+        if (expiresInTheMoney(p, ctx.basePrice)) {
             r[exShares] += sign * q * SHARES_PER_CONTRACT;
             r[exAmount] += sign * q * SHARES_PER_CONTRACT * p.strike;
             r[greeks + DELTA] += SHARES_PER_CONTRACT * q * sign;

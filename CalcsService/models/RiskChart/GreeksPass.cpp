@@ -7,6 +7,7 @@
 
 #include "CalcDll/BrkCalcDll.h"
 #include "Logging/Log.h"
+#include "models/Calculations.h"
 #include "models/RiskChart/PositionPricing.h"
 
 namespace models::RiskChart {
@@ -87,27 +88,15 @@ bool greeksPosition(const VO::OptionPosition& p, double evalTime, double base, b
                                         &sigma, &dividend.amounts, &dividend.times);
         if (!std::isfinite(theo))
             theo = 0.0;
-        double vega = 0.0, theta = 0.0, rho = 0.0, delta = 0.0, gamma = 0.0;
-        dll.CalcGreeks(isIndex ? 'e' : 'a', deliveryModeOf(p), typeOf(p), &S, &r, &b, &T, &sigma, &X, model,
-                       &dividend.amounts, &dividend.times, &vega, &theta, &rho, &delta, &gamma);
-        entry.delta += sign * quantity * delta;
-        entry.gamma += quantity * gamma;
-        entry.rho += quantity * rho;
-        entry.theta += quantity * theta;
-        entry.vega += quantity * vega;
+        const PositionGreeks g = CalculationsSingleton::get_mutable_instance().positionGreeks(
+            p, isIndex, S, T, sigma, dividend.amounts, dividend.times);
+        addGreeks(entry, g, p);
         addCount(p.isPut ? entry.putContracts : entry.callContracts, wholeContracts(p.quantity));
         entry.contracts += quantity;
-        // In the money at the base price; the intrinsic value at the adjusted price.
-        double timeValue = theo;
-        if (!p.isPut && base > X)
-            timeValue = theo - (S - X);
-        else if (p.isPut && base < X)
-            timeValue = theo - (X - S);
-        entry.timeValue += SHARES_PER_CONTRACT * quantity * timeValue;
-        entry.dollarDelta += base * sign * quantity * delta;
-    } else if (T <= 0.0) {
-        if ((!p.isPut && p.strike < base) || (p.isPut && p.strike > base))
-            entry.delta += sign * quantity * SHARES_PER_CONTRACT;
+        entry.timeValue += SHARES_PER_CONTRACT * quantity * timeValueOf(p, theo, S, base);
+        entry.dollarDelta += base * sign * quantity * g.delta;
+    } else if (T <= 0.0 && expiresInTheMoney(p, base)) {
+        entry.delta += sign * quantity * SHARES_PER_CONTRACT;
     }
     return true;
 }

@@ -143,11 +143,6 @@ void CBaseUnderlyingRecord::CreateOptionDataLocked() {
     m_pOptionDataView.store(m_pOptionData.get(), std::memory_order_release);
 }
 
-std::shared_ptr<CUnderlyingOptionData> CBaseUnderlyingRecord::OptionData() const {
-    std::shared_lock<std::shared_mutex> lock(m_lock);
-    return m_pOptionData;
-}
-
 double CBaseUnderlyingRecord::CalcPrice() const {
     const CUnderlyingOptionData* data = m_pOptionDataView.load(std::memory_order_acquire);
     return data ? data->m_calcPrice.load() : 0.0;

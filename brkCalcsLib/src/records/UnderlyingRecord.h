@@ -42,8 +42,7 @@ public:
 
     // The option data, created on first use.
     std::shared_ptr<CUnderlyingOptionData> GetOrCreateOptionData();
-    std::shared_ptr<CUnderlyingOptionData> OptionData() const;
-    // The same for a caller that holds m_lock already (a second shared lock on one thread is not allowed).
+    // The option data for a caller that holds m_lock.
     const std::shared_ptr<CUnderlyingOptionData>& OptionDataHeld() const { return m_pOptionData; }
     // Both without m_lock, for the feed thread.
     bool HasOptionData() const { return m_pOptionDataView.load(std::memory_order_acquire) != nullptr; }

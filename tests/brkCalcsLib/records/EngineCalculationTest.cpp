@@ -164,8 +164,8 @@ TEST_F(EngineTest, EuropeanPairPricesOnTheExactParityUnderlying) {
 // and again inside its calculation.
 void MontageRefreshingPerOption(CBaseUnderlyingRecord& underlying) {
     const DllDateTime tape = CTapeClock::Instance().Snapshot();
-    const auto data = underlying.OptionData();
     std::shared_lock<std::shared_mutex> lists(underlying.m_lock);
+    const auto& data = underlying.OptionDataHeld();
     auto calculate = [&](COptionGroup& group, CBaseOptionRecord& option) {
         group.UpdateAtmOption(tape);
         option.CalculateIVGreeks(tape, group.Carry());
@@ -230,9 +230,10 @@ TEST_F(EngineTest, ChainMoveGivesTheResultsOfAPerOptionRefresh) {
     EXPECT_GT(chains[0][20]->Snapshot().results.midIV, 0.2);
 }
 
-// The montage keeps its last solves and reuses them while nothing they read has moved; a moved
-// quote or rate must be solved again, and the volatilities must reprice the quote they came from.
-TEST_F(EngineTest, MontageSolvesAgainWhatMovedAndReusesOnlyWhatDidNot) {
+// A pass where nothing an option's solves read has moved leaves its results bit for bit (whether
+// solved again or remembered); a moved quote or rate must be solved again, and the volatilities must
+// reprice the quote they came from.
+TEST_F(EngineTest, MontageSolvesAgainWhatMovedAndKeepsWhatDidNot) {
     const double S = 100.0;
     CBaseOptionRecord* call = Register(MakeKey("MSV", 2015, 6, 19, false, 100.0), 501);
     CBaseOptionRecord* put = Register(MakeKey("MSV", 2015, 6, 19, true, 100.0), 502);

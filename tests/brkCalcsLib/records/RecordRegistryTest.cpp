@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <random>
 #include <set>
+#include <shared_mutex>
 #include <tuple>
 
 #include "EngineFixture.h"
@@ -100,7 +101,8 @@ TEST_F(EngineTest, CallAndPutAtOneStrikeFormOnePairInEitherOrder) {
 
 // Every invariant of the option lists of one underlying.
 void CheckChain(const CBaseUnderlyingRecord& underlying, std::size_t expectedOptions) {
-    const auto data = underlying.OptionData();
+    std::shared_lock<std::shared_mutex> lists(underlying.m_lock);
+    const auto& data = underlying.OptionDataHeld();
     ASSERT_TRUE(data);
     std::size_t seen = 0;
     for (std::size_t g = 0; g < data->m_groups.size(); ++g) {
@@ -167,7 +169,10 @@ TEST_F(EngineTest, ChainsBuiltInRandomOrderKeepTheirInvariants) {
     }
     CBaseUnderlyingRecord* underlying = Registry::Instance().FindUnderlyingRecord("QQQ");
     ASSERT_NE(underlying, nullptr);
-    EXPECT_EQ(underlying->OptionData()->m_groups.size(), 5u);
+    {
+        std::shared_lock<std::shared_mutex> lists(underlying->m_lock);
+        EXPECT_EQ(underlying->OptionDataHeld()->m_groups.size(), 5u);
+    }
     CheckChain(*underlying, 300);
     // Two roots on one date form two groups, in order of creation: QQQ7 came after QQQ here or before.
     for (std::size_t i = 0; i < specs.size(); ++i) {
