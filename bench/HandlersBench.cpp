@@ -6,7 +6,7 @@
 #include <benchmark/benchmark.h>
 
 #include "LoopbackServer.h"
-#include "CalcsService/packets/WireWriter.h"
+#include "support/WireWriter.h"
 #include "Logging/Log.h"
 #include "calcdll_api/DllBridge.h"
 #include "handlers/HandlerRegistry.h"

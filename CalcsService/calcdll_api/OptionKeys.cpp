@@ -7,19 +7,13 @@
 
 #include "CalcDll/BrkCalcDll.h"
 #include "Logging/Log.h"
+#include "packets/OptionKeyExpiry.h"
 
 namespace Bridge {
 
 namespace {
 
 constexpr std::size_t kRootLength = sizeof(OptionKey{}.root);
-// The key holds year - 2000 in one byte.
-constexpr int kFirstKeyYear = 2000;
-constexpr int kLastKeyYear = 2000 + 255;
-
-bool representableExpiry(int year, int month, int day) {
-    return year >= kFirstKeyYear && year <= kLastKeyYear && month >= 0 && month <= 11 && day >= 1 && day <= 31;
-}
 
 }  // namespace
 
@@ -34,7 +28,7 @@ std::optional<std::uint32_t> keyStrike(float strike) {
 }
 
 std::optional<OptionKey> makeOptionKey(const std::string& root, int year, int month, int day, float strike, bool isPut) {
-    if (!representableExpiry(year, month, day)) {
+    if (!Packets::representableExpiry(year, month, day)) {
         LOG_SEV(error) << "invalid data (expiry), option skipped, root: " << root << ", year: " << year
                        << ", month: " << month << ", day: " << day;
         return std::nullopt;
@@ -46,7 +40,7 @@ std::optional<OptionKey> makeOptionKey(const std::string& root, int year, int mo
     }
     OptionKey key{};
     std::memcpy(key.root, root.data(), std::min(root.size(), kRootLength));
-    key.year = static_cast<std::uint8_t>(year - kFirstKeyYear);
+    key.year = static_cast<std::uint8_t>(year - Packets::FIRST_KEY_YEAR);
     key.monthCode = static_cast<char>((isPut ? 'M' : 'A') + month);
     key.day = static_cast<std::uint8_t>(day);
     key.strike = *thousandths;

@@ -7,6 +7,7 @@
 #include "calcdll_api/IndividualOptionsFeed.h"
 #include "calcdll_api/OptionKeys.h"
 #include "calcdll_api/SettingsFeed.h"
+#include "handlers/HandlerGuard.h"
 #include "models/Calculations.h"
 #include "packets/OptionTreePacket.h"
 
@@ -111,13 +112,10 @@ void BuildOptionsTreeHandler::handle(Packets::RequestStream& request, std::vecto
     }
 }
 
-void v3::BuildOptionsTreeHandler::handle(Packets::RequestStream& request, std::vector<std::uint8_t>&,
+void v3::BuildOptionsTreeHandler::handle(Packets::RequestStream& request, std::vector<std::uint8_t>& reply,
                                          const std::vector<std::uint8_t>&) {
-    try {
-        buildTree(request, true, "BuildOptionsTreeHandler::handle, ", Logging::Log::debug);
-    } catch (...) {
-        LOG_SEV(fatal) << "BuildOptionsTreeHandler cauth unknown exception, SEH?";
-    }
+    runGuarded("BuildOptionsTreeHandler", reply,
+               [&] { buildTree(request, true, "BuildOptionsTreeHandler::handle, ", Logging::Log::debug); });
 }
 
 }  // namespace Handlers

@@ -2,19 +2,16 @@
 
 #include <cmath>
 
+#include "packets/OptionKeyExpiry.h"
 #include "packets/RequestReaders.h"
 
 namespace Packets::Incoming {
 
 namespace {
 
-// The option key holds year - 2000 in one byte.
-constexpr int FIRST_KEY_YEAR = 2000;
-constexpr int LAST_KEY_YEAR = 2000 + 255;
-
 bool validExpiration(const OptionTreeExpiration& e) {
-    return e.year >= FIRST_KEY_YEAR && e.year <= LAST_KEY_YEAR && e.month <= 11 && e.day >= 1 && e.day <= 31 &&
-           e.optionCount >= 0 && e.optionCount <= MAX_OPTION_TREE_STRIKES;
+    return representableExpiry(e.year, e.month, e.day) && e.optionCount >= 0 &&
+           e.optionCount <= MAX_OPTION_TREE_STRIKES;
 }
 
 bool validStrike(const OptionTreeStrikeRecord& r) {

@@ -115,14 +115,12 @@ RequestStream& parseRiskChart2DInputsPacket(RequestStream& in, RiskChart2DInputs
         return in;
     }
 
-    packet.stocks.clear();
-    if (stockCount > 0)
-        packet.stocks.reserve(std::min<std::size_t>(stockCount, in.remaining() / STOCK_BLOCK_MIN_WIRE_SIZE));
-    for (std::int32_t i = 0; i < stockCount && in; ++i) {
-        auto stock = std::make_shared<VO::RiskChart::PerStockInfo>();
-        if (readStock(in, *stock, points))
-            packet.stocks.push_back(std::move(stock));
-    }
+    const auto readStockBlock = [points](RequestStream& s, std::shared_ptr<PerStockInfo>& stock) -> RequestStream& {
+        stock = std::make_shared<PerStockInfo>();
+        return readStock(s, *stock, points);
+    };
+    readList<STOCK_BLOCK_MIN_WIRE_SIZE>(in, static_cast<std::uint64_t>(std::max(stockCount, 0)), packet.stocks,
+                                        readStockBlock);
     readVolShifts(in, packet);
     if (!in)
         LOG_SEV(error) << "RISK_2D request ends before its closing key: refused";

@@ -47,9 +47,7 @@ std::uint64_t riskChart2DReplySize(const RiskChart2DResult& result) {
 
 void serializeRiskChart2DResult(const RiskChart2DResult& result, std::vector<std::uint8_t>& reply,
                                 const std::vector<std::uint8_t>& requestId) {
-    std::vector<std::uint8_t> id(REQUEST_ID_SIZE, 0);  // a short id goes out zero-padded
-    std::copy_n(requestId.begin(), std::min(requestId.size(), id.size()), id.begin());
-    ReplyWriter out(reply, result.type, 0, riskChart2DReplySize(result), id);
+    ReplyWriter out(reply, result.type, 0, riskChart2DReplySize(result), requestId);
     const std::size_t n = pointCount(result);
 
     out.put(static_cast<std::uint32_t>(n));

@@ -1,6 +1,7 @@
 #include "server/Acceptor.h"
 
 #include <cerrno>
+#include <chrono>
 #include <fcntl.h>
 #include <utility>
 
@@ -14,6 +15,9 @@
 namespace Network {
 
 namespace {
+
+// Before an accept that failed for want of descriptors or memory is tried again.
+constexpr std::chrono::milliseconds kRetryPause{100};
 
 void throwOnError(const boost::system::error_code& ec, const char* what) {
     if (ec)
@@ -34,9 +38,8 @@ void setCloseOnExec(int fd) {
         LOG_SEV(error) << "can't make a socket close-on-exec, error: " << errno;
 }
 
-Acceptor::Acceptor(boost::asio::io_context& io, const std::string& address, unsigned short port,
-                   std::chrono::milliseconds retryPause)
-    : m_acceptor(io), m_retryTimer(io), m_retryPause(retryPause) {
+Acceptor::Acceptor(boost::asio::io_context& io, const std::string& address, unsigned short port)
+    : m_acceptor(io), m_retryTimer(io) {
     const boost::asio::ip::tcp::endpoint endpoint(boost::asio::ip::make_address_v4(address), port);
     boost::system::error_code ec;
     m_acceptor.open(endpoint.protocol(), ec);
@@ -78,7 +81,7 @@ void Acceptor::onAccepted(boost::asio::ip::tcp::socket& socket, AcceptHandler ha
         accept(socket, std::move(handler));
         return;
     }
-    m_retryTimer.expires_after(m_retryPause);
+    m_retryTimer.expires_after(kRetryPause);
     m_retryTimer.async_wait([this, &socket, handler = std::move(handler)](const boost::system::error_code& waited) {
         if (waited || !m_acceptor.is_open())
             handler(boost::asio::error::operation_aborted);

@@ -3,7 +3,6 @@
 // passing failure (out of descriptors, a connection reset before it was taken) never ends accepting.
 #pragma once
 
-#include <chrono>
 #include <functional>
 #include <string>
 
@@ -18,12 +17,9 @@ public:
     // Called on the io_context's thread with success or with operation_aborted (the acceptor closed).
     using AcceptHandler = std::function<void(const boost::system::error_code&)>;
 
-    static constexpr std::chrono::milliseconds kRetryPause{100};
-
     // Listens on address:port (port 0: any free port). Throws boost::system::system_error naming the
     // failed step: "open", "set_option", "bind" or "listen".
-    Acceptor(boost::asio::io_context& io, const std::string& address, unsigned short port,
-             std::chrono::milliseconds retryPause = kRetryPause);
+    Acceptor(boost::asio::io_context& io, const std::string& address, unsigned short port);
 
     // The port it listens on.
     unsigned short port() const;
@@ -41,7 +37,6 @@ private:
 
     boost::asio::ip::tcp::acceptor m_acceptor;
     boost::asio::steady_timer m_retryTimer;
-    const std::chrono::milliseconds m_retryPause;
 };
 
 // Marks a descriptor close-on-exec, so that programs the service starts do not inherit it.

@@ -24,8 +24,6 @@ session::~session() {
 
 void session::processPacket(const PacketPtr& packet) {
     const auto started = std::chrono::steady_clock::now();
-    if (packet->empty())
-        return;
     Packet reply;
     const int type = m_processor.process(*packet, reply);
     const auto elapsed =

@@ -4,8 +4,6 @@
 #pragma once
 
 #include <chrono>
-#include <functional>
-#include <memory>
 
 #include "packets/PacketProcessor.h"
 #include "server/SessionBase.h"

@@ -1,6 +1,7 @@
 #include "server/PacketFraming.h"
 
 #include "Logging/Log.h"
+#include "packets/PacketHeader.h"
 
 namespace Network {
 
@@ -10,7 +11,7 @@ std::uint32_t prefixPacketSize(const std::uint8_t* prefix) {
 }
 
 bool isSendableReply(const std::vector<std::uint8_t>& reply) {
-    if (reply.size() < MIN_REPLY_SIZE) {
+    if (reply.size() < Packets::PACKET_HEADER_SIZE) {
         LOG_SEV(error) << "reply shorter than its header dropped, size: " << reply.size();
         return false;
     }

@@ -11,8 +11,6 @@ namespace Network {
 constexpr std::size_t PACKET_PREFIX_SIZE = 12;
 // The receive buffer holds one packet whole: larger packets cannot be read.
 constexpr std::uint32_t MAX_PACKET_SIZE = 0x500000;
-// A reply carries at least the reply header (prefix and request id).
-constexpr std::size_t MIN_REPLY_SIZE = 28;
 
 // The u32 size field of a prefix (at least PACKET_PREFIX_SIZE bytes).
 std::uint32_t prefixPacketSize(const std::uint8_t* prefix);

@@ -1,5 +1,6 @@
 #include "service/AutoUpdater.h"
 
+#include <cerrno>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -20,29 +21,28 @@ std::mutex g_launchMutex;
 
 }  // namespace
 
+int startUpdaterUnlessRunning(const std::string& fileName, bool force) {
+    std::lock_guard<std::mutex> lock(g_launchMutex);
+    if (!platform::FindProcessesByName(fileName).empty())
+        return EALREADY;
+    const std::vector<std::string> args = force ? std::vector<std::string>{"force"} : std::vector<std::string>{};
+    int processId = 0;
+    return platform::SpawnDetached(g_strModuleDir + "/" + fileName, args, g_strModuleDir, processId);
+}
+
 void launchAutoUpdater(bool force) {
     const std::string fileName = LoadResourceString(104);
-    const std::string program = g_strModuleDir + "/" + fileName;
-    LOG_SEV(info) << "\"" << program << "\"" << (force ? " force" : "");
-    bool alreadyRunning = false;
-    {
-        std::lock_guard<std::mutex> lock(g_launchMutex);
-        alreadyRunning = isProcessRunning();
-        if (!alreadyRunning) {
-            const std::vector<std::string> args = force ? std::vector<std::string>{"force"} : std::vector<std::string>{};
-            int processId = 0;
-            const int error = platform::SpawnDetached(program, args, g_strModuleDir, processId);
-            if (!error)
-                LOG_SEV(info) << "autoupdater process created";
-            else if (g_serviceValues.logsLaunchErrorCode)
-                LOG_SEV(error) << "error, can't launch autoupdater ! " << static_cast<unsigned>(error);
-            else
-                LOG_SEV(error) << "error, can't launch autoupdater !";
-        }
-    }
-    if (alreadyRunning) {
+    LOG_SEV(info) << "\"" << g_strModuleDir << "/" << fileName << "\"" << (force ? " force" : "");
+    const int result = startUpdaterUnlessRunning(fileName, force);
+    if (result == 0) {
+        LOG_SEV(info) << "autoupdater process created";
+    } else if (result == EALREADY) {
         LOG_SEV(warning) << fileName << " process already has been launched, skip it this time";
         boost::this_thread::sleep_for(kAlreadyRunningPause);
+    } else if (g_serviceValues.logsLaunchErrorCode) {
+        LOG_SEV(error) << "error, can't launch autoupdater ! " << static_cast<unsigned>(result);
+    } else {
+        LOG_SEV(error) << "error, can't launch autoupdater !";
     }
 }
 

@@ -2,7 +2,6 @@
 
 #include <exception>
 #include <sstream>
-#include <utility>
 
 #include <boost/chrono.hpp>
 

@@ -7,14 +7,9 @@
 namespace Handlers {
 
 std::string readControlString(Packets::RequestStream& request) {
-    std::uint32_t count = 0;
-    if (!Packets::readDword(request, count))
-        throw std::runtime_error("request body ends inside a string count");
-    if (count > request.remaining())
-        throw std::runtime_error("string of " + std::to_string(count) + " bytes exceeds the " +
-                                 std::to_string(request.remaining()) + " bytes left");
-    std::string text(count, '\0');
-    request.read(&text[0], count);
+    std::string text;
+    if (!Packets::readString(request, text))
+        throw std::runtime_error("request body ends inside a string");
     return text;
 }
 

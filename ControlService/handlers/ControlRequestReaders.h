@@ -13,7 +13,7 @@ namespace Handlers {
 // bytes go beyond the end of the body.
 std::string readControlString(Packets::RequestStream& request);
 
-// The body of the debug-mode request (type 3): u8 on (0 when the body has none), string folder.
+// The body of the debug-mode request (type 3): u8 on, string folder.
 struct Switch2DebugRequest {
     std::uint8_t on = 0;
     std::string folder;

@@ -48,22 +48,19 @@ int sessionIdentity(platform::SpawnIdentity& identity) {
         return error;
     }
     platform::ProcessHandle shell;
-    if (platform::FindSessionShell(config, shell) != 0) {
+    platform::ProcessCredentials credentials;
+    if (platform::FindSessionShell(config, shell, credentials) != 0) {
         LOG_SEV(error) << "no user session: no " << config.shellProcess << " process runs"
                        << (config.hasConsoleUser ? " for user " + std::to_string(config.consoleUser) : "");
         return ESRCH;
     }
-    platform::ProcessCredentials credentials;
     std::vector<std::string> environment;
-    int error = platform::ReadProcessCredentials(shell.Pid(), credentials);
     // Without the session's environment the program gets the service's, as without an environment block.
-    if (!error && platform::ReadProcessEnvironment(shell.Pid(), environment) != 0)
+    if (platform::ReadProcessEnvironment(shell.Pid(), environment) != 0)
         environment.clear();
-    if (!error && !shell.IsRunning())
-        error = ESRCH;
-    if (error) {
-        LOG_SEV(error) << "Process token open Error: " << static_cast<unsigned>(error);
-        return error;
+    if (!shell.IsRunning()) {
+        LOG_SEV(error) << "Process token open Error: " << static_cast<unsigned>(ESRCH);
+        return ESRCH;
     }
     // Only root can take on another user; a service of any other user starts the program as itself.
     if (::geteuid() == 0) {

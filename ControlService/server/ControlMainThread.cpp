@@ -4,9 +4,12 @@
 #include <exception>
 #include <utility>
 
+#include <boost/asio/io_context.hpp>
+
 #include "Logging/Log.h"
 #include "handlers/ControlHandlerTable.h"
 #include "process/ClientRestarter.h"
+#include "server/ControlServer.h"
 #include "service/ModuleInfo.h"
 #include "tasks/CheckLocalSvc.h"
 #include "tasks/CheckRegistryTask.h"
@@ -17,27 +20,25 @@ namespace Control {
 
 namespace {
 
-void runServer(const std::string& portText, ServerSettings settings) {
-    // Declared before the server: restarts that its sessions asked for end after them.
-    process::ClientRestarter restarter;
-    if (!settings.handlers)
-        settings.handlers = [&restarter] { return Handlers::controlHandlerTable(restarter); };
-    {
-        server controlServer(sharedIoContext(), static_cast<unsigned short>(std::atoi(portText.c_str())),
-                             std::move(settings));
-        sharedIoContext().run();
-    }
-    restarter.stop();
-}
-
-}  // namespace
-
+// The io_context that carries the acceptor and every session's reads; stop() ends its run.
 boost::asio::io_context& sharedIoContext() {
     static boost::asio::io_context io;
     return io;
 }
 
-void serveControl(const std::string& portText, ServerSettings settings) {
+void runServer(const std::string& portText) {
+    // Declared before the server: restarts that its sessions asked for end after them.
+    process::ClientRestarter restarter;
+    ServerSettings settings;
+    settings.handlers = [&restarter] { return Handlers::controlHandlerTable(restarter); };
+    server controlServer(sharedIoContext(), static_cast<unsigned short>(std::atoi(portText.c_str())),
+                         std::move(settings));
+    sharedIoContext().run();
+}
+
+}  // namespace
+
+void serveControl(const std::string& portText) {
     const std::string version = GetVersionString();
     LOG_SEV(info) << "initializing version " << version << ", port:" << portText;
     try {
@@ -48,7 +49,7 @@ void serveControl(const std::string& portText, ServerSettings settings) {
         tasks::PeriodicalTask<tasks::CheckLocalSvc> checkLocalSvc(1000, 0);
         checkLocalSvc.start();
         try {
-            runServer(portText, std::move(settings));
+            runServer(portText);
         } catch (const std::exception& e) {
             LOG_SEV(error) << "io_service.run:" << e.what();
         }
@@ -62,7 +63,7 @@ void serveControl(const std::string& portText, ServerSettings settings) {
 
 void mainThreadFunc() {
     const char* testPort = std::getenv("TESK_TEST_CTRL_PORT");
-    serveControl(testPort ? testPort : LoadResourceString(106), ServerSettings());
+    serveControl(testPort ? testPort : LoadResourceString(106));
 }
 
 void stop() {

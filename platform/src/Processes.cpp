@@ -11,6 +11,7 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 
 #include "ReadLink.h"
 #include "platform/ProcessHandle.h"
@@ -111,6 +112,18 @@ bool ReadStatFields(int processId, char& state, std::uint64_t& startTime) {
     return static_cast<bool>(fields);
 }
 
+// Whether /proc/<pid>/exe names a file of this base name. A running program whose file was replaced (as
+// an updater does) still counts under its name.
+bool HasExeBaseName(const std::string& pid, const std::string& exeBaseName) {
+    static const std::string deleted = " (deleted)";
+    std::string exe;
+    if (!detail::ReadLink("/proc/" + pid + "/exe", exe))
+        return false;
+    if (exe.size() > deleted.size() && exe.compare(exe.size() - deleted.size(), deleted.size(), deleted) == 0)
+        exe.resize(exe.size() - deleted.size());
+    return exe.substr(exe.rfind('/') + 1) == exeBaseName;
+}
+
 }  // namespace
 
 int SpawnDetached(const std::string& program, const std::vector<std::string>& args, const std::string& workDir,
@@ -176,23 +189,25 @@ std::vector<int> FindProcessesByName(const std::string& exeBaseName) {
     DIR* proc = ::opendir("/proc");
     if (!proc)
         return found;
-    static const std::string deleted = " (deleted)";
     while (const dirent* entry = ::readdir(proc)) {
         char* end = nullptr;
         const long pid = std::strtol(entry->d_name, &end, 10);
-        if (pid <= 0 || *end != '\0')
-            continue;
-        std::string exe;
-        if (!detail::ReadLink(std::string("/proc/") + entry->d_name + "/exe", exe))
-            continue;
-        // A running program whose file was replaced (as an updater does) still counts under its name.
-        if (exe.size() > deleted.size() && exe.compare(exe.size() - deleted.size(), deleted.size(), deleted) == 0)
-            exe.resize(exe.size() - deleted.size());
-        if (exe.substr(exe.rfind('/') + 1) == exeBaseName)
+        if (pid > 0 && *end == '\0' && HasExeBaseName(entry->d_name, exeBaseName))
             found.push_back(static_cast<int>(pid));
     }
     ::closedir(proc);
     return found;
+}
+
+std::vector<ProcessHandle> OpenProcessesByName(const std::string& exeBaseName) {
+    std::vector<ProcessHandle> opened;
+    for (const int pid : FindProcessesByName(exeBaseName)) {
+        ProcessHandle handle = ProcessHandle::Open(pid);
+        // Still so named once held, and running after that check: the pid was not reused in between.
+        if (handle && HasExeBaseName(std::to_string(pid), exeBaseName) && handle.IsRunning())
+            opened.push_back(std::move(handle));
+    }
+    return opened;
 }
 
 std::uint64_t ProcessStartTime(int processId) {

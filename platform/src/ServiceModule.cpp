@@ -172,6 +172,7 @@ int CServiceModule::Uninstall() {
 }
 
 int CServiceModule::Start() {
+    // Still the only thread: this look-up makes the process's first PlatformRoot() call at the latest.
     std::string value;
     const bool service =
         RegQueryStringValue(AppIdHive(false), AppIdKey(m_strAppId, false), "LocalService", value) == 0;

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <utility>
 
 #include "platform/AtomicFile.h"
 #include "platform/PlatformRoot.h"
@@ -71,17 +72,17 @@ int ReadSessionConfig(SessionConfig& config) {
     return 0;
 }
 
-int FindSessionShell(const SessionConfig& config, ProcessHandle& shell) {
-    for (const int pid : FindProcessesByName(config.shellProcess)) {
-        ProcessHandle candidate = ProcessHandle::Open(pid);
-        ProcessCredentials credentials;
-        if (!candidate || ReadProcessCredentials(pid, credentials) != 0)
+int FindSessionShell(const SessionConfig& config, ProcessHandle& shell, ProcessCredentials& credentials) {
+    for (ProcessHandle& candidate : OpenProcessesByName(config.shellProcess)) {
+        ProcessCredentials read;
+        if (ReadProcessCredentials(candidate.Pid(), read) != 0)
             continue;
-        if (config.hasConsoleUser && credentials.uid != config.consoleUser)
+        if (config.hasConsoleUser && read.uid != config.consoleUser)
             continue;
-        // Still running after the reads: the pid was not reused in between.
+        // Still running after the read: the credentials are this process's.
         if (candidate.IsRunning()) {
             shell = std::move(candidate);
+            credentials = std::move(read);
             return 0;
         }
     }

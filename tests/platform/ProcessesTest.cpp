@@ -105,11 +105,15 @@ TEST_F(ProcessesTest, ProcessesAreFoundByTheirWholeExecutableName) {
     const int pid = spawnProbe(testsupport::copyProgram(TESK_PROBE, m_dir.path(), name), {});
     waitForReports(name);
     EXPECT_THAT(FindProcessesByName(name), ElementsAre(pid));
+    const std::vector<ProcessHandle> opened = OpenProcessesByName(name);
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0].Pid(), pid);
     EXPECT_THAT(FindProcessesByName(name.substr(0, 15)), Not(Contains(pid)));
     EXPECT_THAT(FindProcessesByName("TESK_PROBE_WITH_A_LONG_NAME.EXE"), Not(Contains(pid)));
     ::kill(pid, SIGTERM);
     ASSERT_EQ(WaitForProcessExit(pid, 10000), 0);
     EXPECT_TRUE(FindProcessesByName(name).empty());
+    EXPECT_TRUE(OpenProcessesByName(name).empty());
 }
 
 TEST_F(ProcessesTest, WaitForExitTimesOutOnARunningProcess) {

@@ -18,14 +18,11 @@
 
 #include <arpa/inet.h>
 
+#include "support/WireWriter.h"
+
 namespace testsupport {
 
 using Bytes = std::vector<std::uint8_t>;
-
-inline void appendDword(Bytes& bytes, std::uint32_t value) {
-    for (int shift = 0; shift < 32; shift += 8)
-        bytes.push_back(static_cast<std::uint8_t>(value >> shift));
-}
 
 inline std::uint32_t dwordAt(const Bytes& bytes, std::size_t offset) {
     std::uint32_t value = 0;
@@ -37,12 +34,11 @@ inline std::uint32_t dwordAt(const Bytes& bytes, std::size_t offset) {
 // A packet: type, version, size (the real length unless given), 16 id bytes (all `idByte`), body.
 inline Bytes makePacket(std::uint32_t type, std::uint32_t version, const Bytes& body = {}, std::uint8_t idByte = 0,
                         std::optional<std::uint32_t> sizeField = std::nullopt) {
-    Bytes packet;
-    appendDword(packet, type);
-    appendDword(packet, version);
-    appendDword(packet, sizeField ? *sizeField : static_cast<std::uint32_t>(28 + body.size()));
-    packet.insert(packet.end(), 16, idByte);
-    packet.insert(packet.end(), body.begin(), body.end());
+    wiretest::RequestId id;
+    id.fill(idByte);
+    Bytes packet = wiretest::makePacket(type, body, id, version);
+    if (sizeField)
+        wiretest::placeAt(packet, 8, *sizeField);
     return packet;
 }
 

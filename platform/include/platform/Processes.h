@@ -6,6 +6,8 @@
 #include <sys/types.h>
 #include <vector>
 
+#include "platform/ProcessHandle.h"
+
 namespace platform {
 
 // What the started program gets as descriptors 0-2: the caller's, or /dev/null (a service has no console).
@@ -32,6 +34,10 @@ int SpawnDetached(const std::string& program, const std::vector<std::string>& ar
 // command name) has this base name, compared case-sensitively. Processes the caller may not inspect are
 // left out.
 std::vector<int> FindProcessesByName(const std::string& exeBaseName);
+
+// The processes FindProcessesByName lists, each held by a handle and found so named again after it was
+// opened, so none is a process that took a listed pid later; in the same order.
+std::vector<ProcessHandle> OpenProcessesByName(const std::string& exeBaseName);
 
 // The start time of the process in clock ticks since boot: with the pid it names one process even after
 // the pid is reused. 0 when the process does not exist.

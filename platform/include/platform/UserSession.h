@@ -25,14 +25,15 @@ std::string SessionConfigPath();
 // 0; ENOENT when the file or its ShellProcess is missing; EINVAL for a ConsoleUser that is no number.
 int ReadSessionConfig(SessionConfig& config);
 
-// The first running shell process of the session, in /proc order: 0, or ESRCH when none runs.
-int FindSessionShell(const SessionConfig& config, ProcessHandle& shell);
-
 struct ProcessCredentials {
     uid_t uid = 0;  // real user
     gid_t gid = 0;  // real group
     std::vector<gid_t> groups;
 };
+
+// The first running shell process of the session, in /proc order, with its credentials: 0, or ESRCH
+// when none runs.
+int FindSessionShell(const SessionConfig& config, ProcessHandle& shell, ProcessCredentials& credentials);
 
 // The process's credentials from /proc/<pid>/status: 0 or errno.
 int ReadProcessCredentials(int processId, ProcessCredentials& credentials);

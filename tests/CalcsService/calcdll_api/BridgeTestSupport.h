@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -15,6 +14,7 @@
 #include "platform/DynamicLibrary.h"
 #include "support/TempDir.h"
 #include "support/LocalTime.h"
+#include "support/WireWriter.h"
 
 namespace bridgetest {
 
@@ -43,6 +43,7 @@ protected:
 };
 
 using testsupport::localMs;
+using wiretest::valueAt;
 
 inline Packets::Incoming::IndividualOption optionQuote(std::int64_t id, float strike, bool put, double volatility,
                                                       float bid, float ask) {
@@ -54,15 +55,6 @@ inline Packets::Incoming::IndividualOption optionQuote(std::int64_t id, float st
     o.bid = bid;
     o.ask = ask;
     return o;
-}
-
-template <class T>
-T valueAt(const std::vector<std::uint8_t>& bytes, std::size_t offset) {
-    T value{};
-    EXPECT_LE(offset + sizeof value, bytes.size());
-    if (offset + sizeof value <= bytes.size())
-        std::memcpy(&value, bytes.data() + offset, sizeof value);
-    return value;
 }
 
 }  // namespace bridgetest

@@ -6,9 +6,9 @@
 
 #include <gtest/gtest.h>
 
-#include "CalcsService/packets/WireWriter.h"
 #include "HandlerFixture.h"
 #include "HandlerTestSupport.h"
+#include "support/WireWriter.h"
 
 namespace {
 

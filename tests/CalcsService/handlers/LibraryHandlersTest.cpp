@@ -4,15 +4,15 @@
 #include <gtest/gtest.h>
 
 #include "CalcsService/calcdll_api/BridgeTestSupport.h"
-#include "CalcsService/packets/WireWriter.h"
 #include "HandlerTestSupport.h"
 #include "handlers/ModelHandlers.h"
+#include "support/OptionCalculatorBody.h"
 
 namespace {
 
 using bridgetest::valueAt;
 using handlertest::run;
-using wiretest::WireWriter;
+using wiretest::calculatorBody;
 
 class LibraryHandlers : public ::testing::Test {
 protected:
@@ -21,14 +21,6 @@ protected:
     static testsupport::TempDir logs;
 };
 testsupport::TempDir LibraryHandlers::logs;
-
-// European, 365 days, the given steps, no dividends; put and call prices for the implied volatility.
-std::vector<std::uint8_t> calculatorBody(std::uint32_t steps, double putPrice = 0, double callPrice = 0) {
-    WireWriter w;
-    w.i16(1).f64(0).u32(365).f64(100).f64(100).f64(20).f64(0.05).f64(0.05).f64(0).f64(0).i32(0).i32(0);
-    w.u32(steps).f64(0).f64(putPrice).f64(callPrice);
-    return w.data();
-}
 
 TEST_F(LibraryHandlers, TheCalculatorPricesTheTextbookEuropeanOption) {
     Handlers::OptionCalculatorHandler handler;

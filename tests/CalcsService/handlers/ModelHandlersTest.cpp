@@ -3,10 +3,10 @@
 
 #include <gtest/gtest.h>
 
-#include "CalcsService/packets/WireWriter.h"
 #include "HandlerFixture.h"
 #include "HandlerTestSupport.h"
 #include "handlers/HandlerRegistry.h"
+#include "support/WireWriter.h"
 
 namespace {
 

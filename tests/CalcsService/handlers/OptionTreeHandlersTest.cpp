@@ -7,11 +7,11 @@
 
 #include <gtest/gtest.h>
 
-#include "CalcsService/packets/WireWriter.h"
 #include "HandlerFixture.h"
 #include "HandlerTestSupport.h"
 #include "handlers/UnderlyingHandlers.h"
 #include "models/Calculations.h"
+#include "support/WireWriter.h"
 
 namespace {
 

@@ -2,12 +2,13 @@
 // handler's line, no reply goes out, and the next request is served.
 #include <gtest/gtest.h>
 
-#include "CalcsService/packets/WireWriter.h"
 #include "HandlerTestSupport.h"
 #include "handlers/HandlerRegistry.h"
 #include "service/ModuleInfo.h"
 #include "support/LogMessages.h"
+#include "support/OptionCalculatorBody.h"
 #include "support/TempDir.h"
+#include "support/WireWriter.h"
 
 namespace {
 
@@ -35,14 +36,6 @@ protected:
     std::vector<std::string> m_lines;
 };
 
-// An option calculator request: European, 365 days, 100 steps, S = K = 100.
-WireWriter calculatorBody() {
-    WireWriter w;
-    w.i16(1).f64(0).u32(365).f64(100).f64(100).f64(20).f64(0.05).f64(0.05).f64(0).f64(0).i32(0).i32(0);
-    w.u32(100).f64(0).f64(5).f64(10);
-    return w;
-}
-
 TEST_F(UnboundLibrary, EachHandlerLogsItsLineAndSendsNoReply) {
     WireWriter tree;
     tree.f64(1.7e12).str("UNB").str("UNB").i32(0);
@@ -60,10 +53,11 @@ TEST_F(UnboundLibrary, EachHandlerLogsItsLineAndSendsNoReply) {
     EXPECT_TRUE(process(512, table).empty());
     EXPECT_TRUE(anyContains(m_lines, "error: RiskTableHandler::handlem_pfGetWeightedTimeToExpiration is null"));
 
-    EXPECT_TRUE(process(1026, calculatorBody()).empty());
+    const WireWriter calculator = WireWriter().append(wiretest::calculatorBody(100, 5, 10));
+    EXPECT_TRUE(process(1026, calculator).empty());
     EXPECT_TRUE(anyContains(m_lines, "fatal: VolatilityHandler cauth unknown exception, SEH?"));
 
-    EXPECT_TRUE(process(1024, calculatorBody()).empty());
+    EXPECT_TRUE(process(1024, calculator).empty());
     EXPECT_TRUE(anyContains(m_lines, "error: PacketProcessor has cought exception:m_pfCalcGreeks is null"));
 
     WireWriter dump;

@@ -6,10 +6,10 @@
 
 #include <gtest/gtest.h>
 
-#include "CalcsService/packets/WireWriter.h"
 #include "HandlerFixture.h"
 #include "HandlerTestSupport.h"
 #include "models/Calculations.h"
+#include "support/WireWriter.h"
 
 namespace {
 

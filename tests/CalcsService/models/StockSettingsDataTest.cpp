@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "CalcsService/packets/WireWriter.h"
+#include "support/WireWriter.h"
 
 namespace {
 

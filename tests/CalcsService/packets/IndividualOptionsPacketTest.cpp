@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include "CalcsService/packets/WireWriter.h"
 #include "support/LogMessages.h"
+#include "support/WireWriter.h"
 
 namespace {
 

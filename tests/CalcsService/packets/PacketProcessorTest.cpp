@@ -5,10 +5,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "CalcsService/packets/WireWriter.h"
 #include "packets/PacketTypes.h"
 #include "packets/RequestReaders.h"
 #include "support/LogMessages.h"
+#include "support/WireWriter.h"
 
 namespace {
 

@@ -4,7 +4,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "CalcsService/packets/WireWriter.h"
 #include "packets/DeliveryFormulaPacket.h"
 #include "packets/GreeksByExpirationPacket.h"
 #include "packets/OptionCalculatorPacket.h"
@@ -15,6 +14,7 @@
 #include "packets/SetAutoUpdateParamsPacket.h"
 #include "packets/StockSettingsPacket.h"
 #include "support/LogMessages.h"
+#include "support/WireWriter.h"
 
 namespace {
 

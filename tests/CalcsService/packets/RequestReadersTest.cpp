@@ -7,8 +7,8 @@
 
 #include <gtest/gtest.h>
 
-#include "CalcsService/packets/WireWriter.h"
 #include "packets/WireDoubleOrder.h"
+#include "support/WireWriter.h"
 
 namespace {
 

@@ -1,20 +1,20 @@
 // RISK_2D: the request parsed from bodies a client writes, the refusal of bodies that end early or
 // ask for too large an axis, and the reply's layout read back field by field.
 #include <cmath>
-#include <cstring>
 #include <limits>
 
 #include <gtest/gtest.h>
 
-#include "CalcsService/packets/WireWriter.h"
 #include "packets/RiskChart2DPacket.h"
 #include "packets/RiskChart2DResult.h"
+#include "support/WireWriter.h"
 
 namespace {
 
 using namespace Packets::Incoming;
 using namespace Packets::Outgoing;
 using Packets::RequestStream;
+using wiretest::valueAt;
 using wiretest::WireWriter;
 using Bytes = std::vector<std::uint8_t>;
 
@@ -174,13 +174,6 @@ RiskChart2DResult filledResult(std::size_t n) {
     return result;
 }
 
-template <class T>
-T at(const Bytes& reply, std::size_t offset) {
-    T value;
-    std::memcpy(&value, reply.data() + offset, sizeof(T));
-    return value;
-}
-
 TEST(RiskChart2DReply, HeaderSizeAndLayoutAgree) {
     const std::size_t n = 3;
     const RiskChart2DResult result = filledResult(n);
@@ -192,50 +185,50 @@ TEST(RiskChart2DReply, HeaderSizeAndLayoutAgree) {
                                  (8 + 2 + 192 * 2);
     EXPECT_EQ(reply.size(), expected);
     EXPECT_EQ(riskChart2DReplySize(result), expected);
-    EXPECT_EQ(at<std::uint32_t>(reply, 0), 1872u);
-    EXPECT_EQ(at<std::uint32_t>(reply, 4), 0u);
-    EXPECT_EQ(at<std::uint32_t>(reply, 8), expected);
+    EXPECT_EQ(valueAt<std::uint32_t>(reply, 0), 1872u);
+    EXPECT_EQ(valueAt<std::uint32_t>(reply, 4), 0u);
+    EXPECT_EQ(valueAt<std::uint32_t>(reply, 8), expected);
     EXPECT_EQ(Bytes(reply.begin() + 12, reply.begin() + 28), id);
 
     const std::vector<double> replyOrder = {0, 1, 2, 3, 5, 4, 18, 19, 20, 21, 23, 22,
                                             6, 12, 7, 13, 8, 14, 9, 15, 11, 17, 10, 16};
     std::size_t offset = 28;
-    EXPECT_EQ(at<std::uint32_t>(reply, offset), n);
+    EXPECT_EQ(valueAt<std::uint32_t>(reply, offset), n);
     offset += 4;
     for (double k : replyOrder)
         for (std::size_t i = 0; i < n; ++i, offset += 8)
-            ASSERT_EQ(at<double>(reply, offset), k) << offset;
+            ASSERT_EQ(valueAt<double>(reply, offset), k) << offset;
 
-    EXPECT_EQ(at<std::uint32_t>(reply, offset), 2u);
+    EXPECT_EQ(valueAt<std::uint32_t>(reply, offset), 2u);
     offset += 4;
     // The total first: key, dollarDelta, delta, gamma, timeValue, rho, theta, contracts, the counts, vega.
     const std::vector<double> total = {-1.0, 10.5, 6.5, 5.5, 1.5, 9.5, 7.5, 2.5};
     for (std::size_t i = 0; i < total.size(); ++i)
-        EXPECT_EQ(at<double>(reply, offset + 8 * i), total[i]) << i;
-    EXPECT_EQ(at<std::int32_t>(reply, offset + 64), 3);
-    EXPECT_EQ(at<std::int32_t>(reply, offset + 68), -4);
-    EXPECT_EQ(at<double>(reply, offset + 72), 8.5);
-    EXPECT_EQ(at<double>(reply, offset + 80), 45000.0);
+        EXPECT_EQ(valueAt<double>(reply, offset + 8 * i), total[i]) << i;
+    EXPECT_EQ(valueAt<std::int32_t>(reply, offset + 64), 3);
+    EXPECT_EQ(valueAt<std::int32_t>(reply, offset + 68), -4);
+    EXPECT_EQ(valueAt<double>(reply, offset + 72), 8.5);
+    EXPECT_EQ(valueAt<double>(reply, offset + 80), 45000.0);
     offset += 160;
 
-    EXPECT_EQ(at<std::uint32_t>(reply, offset), 1u);
-    EXPECT_EQ(at<std::uint32_t>(reply, offset + 4), 2u);
+    EXPECT_EQ(valueAt<std::uint32_t>(reply, offset), 1u);
+    EXPECT_EQ(valueAt<std::uint32_t>(reply, offset + 4), 2u);
     EXPECT_EQ(std::string(reply.begin() + offset + 8, reply.begin() + offset + 10), "AB");
-    EXPECT_EQ(at<double>(reply, offset + 10 + 8 * (n - 1)), 7.0);
+    EXPECT_EQ(valueAt<double>(reply, offset + 10 + 8 * (n - 1)), 7.0);
     offset += 10 + 8 * n;
 
-    EXPECT_EQ(at<std::uint32_t>(reply, offset), 1u);
-    EXPECT_EQ(at<std::uint32_t>(reply, offset + 10), 2u);
-    EXPECT_EQ(at<double>(reply, offset + 14), 90.0);
-    EXPECT_EQ(at<double>(reply, offset + 22), 110.0);
+    EXPECT_EQ(valueAt<std::uint32_t>(reply, offset), 1u);
+    EXPECT_EQ(valueAt<std::uint32_t>(reply, offset + 10), 2u);
+    EXPECT_EQ(valueAt<double>(reply, offset + 14), 90.0);
+    EXPECT_EQ(valueAt<double>(reply, offset + 22), 110.0);
     offset += 30;
 
-    EXPECT_EQ(at<std::uint32_t>(reply, offset), 1u);
-    EXPECT_EQ(at<std::uint32_t>(reply, offset + 10), 2u);
+    EXPECT_EQ(valueAt<std::uint32_t>(reply, offset), 1u);
+    EXPECT_EQ(valueAt<std::uint32_t>(reply, offset + 10), 2u);
     offset += 14;
     for (int row = 0; row < 2; ++row)
         for (double k : replyOrder)
-            ASSERT_EQ(at<double>(reply, (offset += 8) - 8), k);
+            ASSERT_EQ(valueAt<double>(reply, (offset += 8) - 8), k);
     EXPECT_EQ(offset, reply.size());
 }
 
@@ -247,7 +240,7 @@ TEST(RiskChart2DReply, OfARequestWithoutUnderlyings) {
     Bytes reply;
     serializeRiskChart2DResult(result, reply, Bytes(16, 0));
     EXPECT_EQ(reply.size(), 28u + 4 + 192 * 11 + 4 + 80 + 12);
-    EXPECT_EQ(at<std::uint32_t>(reply, 8), reply.size());
+    EXPECT_EQ(valueAt<std::uint32_t>(reply, 8), reply.size());
 }
 
 }  // namespace

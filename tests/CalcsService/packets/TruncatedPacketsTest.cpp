@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include "CalcsService/packets/WireWriter.h"
 #include "packets/DeliveryFormulaPacket.h"
 #include "packets/GreeksByExpirationPacket.h"
 #include "packets/IndividualOptionsPacket.h"
@@ -19,6 +18,7 @@
 #include "packets/RiskTablePacket.h"
 #include "packets/SetAutoUpdateParamsPacket.h"
 #include "packets/StockSettingsPacket.h"
+#include "support/WireWriter.h"
 
 namespace {
 std::atomic<std::size_t> g_largestAllocation{0};

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -13,7 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "CalcsService/ServiceTestSupport.h"
-#include "support/ProtocolClient.h"
+#include "support/LoopbackConnect.h"
 
 namespace servertest {
 
@@ -28,26 +27,6 @@ protected:
     std::unique_ptr<testsupport::ChildProgram> start(unsigned short port) {
         ::setenv("TESK_TEST_CALCS_PORT", std::to_string(port).c_str(), 1);
         return std::make_unique<testsupport::ChildProgram>(m_program, std::vector<std::string>{});
-    }
-
-    // A loopback port nothing listens on right now.
-    unsigned short freePort() {
-        boost::asio::ip::tcp::acceptor probe(m_io, {boost::asio::ip::make_address_v4("127.0.0.1"), 0});
-        return probe.local_endpoint().port();
-    }
-
-    // A client of the service on the port, once it accepts one; none when it never does.
-    static std::unique_ptr<testsupport::ProtocolClient> connect(unsigned short port) {
-        std::unique_ptr<testsupport::ProtocolClient> client;
-        testsupport::waitUntil([&] {
-            try {
-                client = std::make_unique<testsupport::ProtocolClient>(port);
-                return true;
-            } catch (const std::runtime_error&) {
-                return false;
-            }
-        });
-        return client;
     }
 
     testsupport::ScopedPlatformRoot m_root;

@@ -1,33 +1,22 @@
 // The calculations service's main thread: start with the library, stop while a request is inside a
 // library call, and a port that cannot be bound.
-#include <boost/filesystem.hpp>
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "server/MainThread.h"
 #include "CalcsService/server/ServerTestSupport.h"
+#include "support/LoopbackConnect.h"
+#include "support/ThreadCount.h"
 
 namespace {
 
 using namespace servertest;
+using testsupport::connectWhenListening;
+using testsupport::freePort;
 using testsupport::makePacket;
+using testsupport::threadCount;
 using ::testing::Contains;
 using ::testing::ElementsAre;
-
-std::size_t threadCount() {
-    std::size_t count = 0;
-    for (boost::filesystem::directory_iterator task("/proc/self/task"), end; task != end; ++task)
-        ++count;
-    return count;
-}
-
-// A port nobody listens on now.
-unsigned short freePort() {
-    boost::asio::io_context io;
-    boost::asio::ip::tcp::acceptor probe(io, {boost::asio::ip::make_address_v4("127.0.0.1"), 0});
-    return probe.local_endpoint().port();
-}
 
 class MainThreadTest : public ::testing::Test {
 protected:
@@ -44,18 +33,12 @@ protected:
 TEST_F(MainThreadTest, StopDuringALibraryCallReleasesTheLibraryAfterTheCall) {
     std::thread([] {}).join();  // a sanitizer's runtime starts its own thread along with the first one
     const std::size_t threadsBefore = threadCount();
-    const std::string port = std::to_string(freePort());
+    const unsigned short portNumber = freePort();
+    const std::string port = std::to_string(portNumber);
     std::thread mainThread([&] { serveCalculations(port, "fakecalcscomplete.dll", testSettings()); });
 
-    std::unique_ptr<testsupport::ProtocolClient> client;
-    ASSERT_TRUE(testsupport::waitUntil([&] {
-        try {
-            client = std::make_unique<testsupport::ProtocolClient>(static_cast<unsigned short>(std::stoi(port)));
-            return true;
-        } catch (const std::runtime_error&) {
-            return false;
-        }
-    }));
+    const auto client = connectWhenListening(portNumber);
+    ASSERT_TRUE(client);
     ASSERT_TRUE(client->send(makePacket(SLOW_LIBRARY_CALL, 8)));
     ASSERT_TRUE(testsupport::waitUntil([] { return !LibraryEvents::instance().events().empty(); }));
     stop();

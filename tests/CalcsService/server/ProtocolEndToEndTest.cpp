@@ -6,20 +6,24 @@
 #include <algorithm>
 #include <chrono>
 #include <csignal>
-#include <cstring>
 #include <map>
 #include <sys/wait.h>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "CalcsService/packets/WireWriter.h"
 #include "LocalServiceProcess.h"
 #include "support/LocalTime.h"
+#include "support/OptionCalculatorBody.h"
+#include "support/WireWriter.h"
 
 namespace {
 
 using testsupport::Bytes;
+using testsupport::connectWhenListening;
+using testsupport::freePort;
+using wiretest::calculatorBody;
+using wiretest::valueAt;
 using wiretest::WireWriter;
 using ::testing::Contains;
 using ::testing::HasSubstr;
@@ -28,27 +32,10 @@ using ::testing::StartsWith;
 
 constexpr std::uint32_t kAsyncResults = 261;
 
-template <class T>
-T valueAt(const Bytes& bytes, std::size_t offset) {
-    T value{};
-    EXPECT_LE(offset + sizeof value, bytes.size());
-    if (offset + sizeof value <= bytes.size())
-        std::memcpy(&value, bytes.data() + offset, sizeof value);
-    return value;
-}
-
 using testsupport::localMs;
 
 const double kToday = localMs(2024, 5, 6, 10);
 const double kExpiry = localMs(2024, 6, 21, 16);
-
-// European, 365 days, the given steps, no dividends; put and call prices for the implied volatility.
-Bytes calculatorBody(std::uint32_t steps, double putPrice = 0, double callPrice = 0) {
-    WireWriter w;
-    w.i16(1).f64(0).u32(365).f64(100).f64(100).f64(20).f64(0.05).f64(0.05).f64(0).f64(0).i32(0).i32(0);
-    w.u32(steps).f64(0).f64(putPrice).f64(callPrice);
-    return w.data();
-}
 
 // An option tree of one expiration (2024-06-21) with one strike of 100; 64-bit ids for v3.
 Bytes treeBody(const std::string& root, std::int64_t call, std::int64_t put, bool v3) {
@@ -165,7 +152,7 @@ TEST_F(ProtocolEndToEnd, EveryRequestTypeAnswersOrShowsItsEffect) {
     const unsigned short port = freePort();
     auto service = start(port);
     ASSERT_TRUE(testsupport::waitForLogMessage(m_folder.path(), "info CalcDll was loaded from brkcalcslib.dll"));
-    m_client = connect(port);
+    m_client = connectWhenListening(port);
     ASSERT_TRUE(m_client);
 
     // The service's version and update server, then the update and proxy settings.

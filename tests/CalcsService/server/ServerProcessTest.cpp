@@ -10,6 +10,8 @@
 
 namespace {
 
+using testsupport::connectWhenListening;
+using testsupport::freePort;
 using testsupport::makePacket;
 using ::testing::Contains;
 
@@ -19,7 +21,7 @@ TEST_F(ServerProcessTest, AcceptsAClientAndKeepsItWhenNoHandlerAnswers) {
     const unsigned short port = freePort();
     auto service = start(port);
     ASSERT_TRUE(testsupport::waitForLogMessage(m_folder.path(), "info CalcDll was loaded from brkcalcslib.dll"));
-    const auto client = connect(port);
+    const auto client = connectWhenListening(port);
     ASSERT_TRUE(client);
     // A type that no handler serves gets no reply, and the session stays up for the next packet.
     ASSERT_TRUE(client->send(makePacket(9999, 8, {1, 2, 3})));

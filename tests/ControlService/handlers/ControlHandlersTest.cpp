@@ -9,10 +9,12 @@
 #include "CalcsService/ServiceTestSupport.h"
 #include "Logging/Log.h"
 #include "handlers/ControlHandlerTable.h"
+#include "platform/AtomicFile.h"
 #include "process/ClientRestarter.h"
 #include "server/ControlPacketProcessor.h"
 #include "service/ModuleInfo.h"
 #include "support/ProtocolClient.h"
+#include "support/WireWriter.h"
 
 namespace {
 
@@ -20,14 +22,10 @@ using testsupport::Bytes;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
-void appendString(Bytes& body, const std::string& text) {
-    testsupport::appendDword(body, static_cast<std::uint32_t>(text.size()));
-    body.insert(body.end(), text.begin(), text.end());
-}
-
 std::string readFile(const boost::filesystem::path& file) {
-    std::ifstream in(file.string());
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::string text;
+    platform::ReadWholeFile(file.string(), text);
+    return text;
 }
 
 class ControlHandlersTest : public ::testing::Test {
@@ -45,9 +43,7 @@ protected:
     }
 
     void switchDebug(std::uint8_t on, const std::string& folder) {
-        Bytes body{on};
-        appendString(body, folder);
-        run(3, body);
+        run(3, wiretest::WireWriter().u8(on).str(folder).data());
     }
 
     std::vector<std::string> messages() const { return testsupport::logMessages(m_module.path()); }
@@ -103,24 +99,15 @@ TEST_F(ControlHandlersTest, UnusableFolderIsRefusedAndATooLongStringThrows) {
     EXPECT_THAT(messages(), ElementsAre(refused, refused));
 
     // A count beyond the bytes left is refused before anything is allocated; the worker ends the session.
-    Bytes body{1};
-    testsupport::appendDword(body, 0xFFFFFFFF);
-    body.push_back('x');
+    const Bytes body = wiretest::WireWriter().u8(1).u32(0xFFFFFFFF).bytes("x").data();
     Bytes reply;
     EXPECT_THROW(m_processor.process(testsupport::makePacket(3, 0, body), reply), std::runtime_error);
     EXPECT_THROW(m_processor.process(testsupport::makePacket(4, 0, {2, 0}), reply), std::runtime_error);
 }
 
 TEST_F(ControlHandlersTest, SettingsRequestsChangeOnlyTheControlServicesFile) {
-    Bytes proxy{1};
-    appendString(proxy, "10.0.0.7");
-    testsupport::appendDword(proxy, 3128);
-    run(5, proxy);
-    Bytes autoUpdate;
-    appendString(autoUpdate, "updates.example.org");
-    appendString(autoUpdate, "/check");
-    appendString(autoUpdate, "/download");
-    run(7, autoUpdate);
+    run(5, wiretest::WireWriter().u8(1).str("10.0.0.7").u32(3128).data());
+    run(7, wiretest::WireWriter().str("updates.example.org").str("/check").str("/download").data());
 
     EXPECT_EQ(testsupport::filesIn(m_module.path()),
               std::vector<boost::filesystem::path>{m_module.path() / "TeskCtrlSvc.cfg"});
@@ -136,12 +123,8 @@ TEST_F(ControlHandlersTest, SettingsRequestsChangeOnlyTheControlServicesFile) {
 }
 
 TEST_F(ControlHandlersTest, RestartNamesTheModuleBehindTheLastSeparator) {
-    Bytes body;
-    appendString(body, "C:\\Program Files/TESK\\tesk-client-not-running");
-    run(4, body);
-    Bytes bare;
-    appendString(bare, "tesk-client-not-running");
-    run(4, bare);
+    run(4, wiretest::WireWriter().str("C:\\Program Files/TESK\\tesk-client-not-running").data());
+    run(4, wiretest::WireWriter().str("tesk-client-not-running").data());
     m_restarter.stop();
     const std::string received = "info start ro restart TESK, receive tesk path:";
     const std::vector<std::string> expected = {received + "C:\\Program Files/TESK\\tesk-client-not-running",

@@ -1,14 +1,34 @@
 // Test helper: the control service's values with an updater name of the test's own, so that no other
 // test's updater of the real name is taken for it.
+#include <condition_variable>
 #include <iterator>
+#include <mutex>
 
 #include "platform/Resources.h"
-#include "service/IdleMainThread.h"
 #include "service/ServiceValues.h"
 
 namespace {
 
 const platform::StringResource kStrings[] = {{100, "TeskCtrlSvc"}, {105, "tesk_test_calcs_updater.exe"}};
+
+std::mutex g_mutex;
+std::condition_variable g_stopped;
+bool g_bStop = false;
+
+// The service's main thread: these tests run no server, so it only waits for the stop (also one that
+// came first).
+void idleMainThreadFunc() {
+    std::unique_lock<std::mutex> lock(g_mutex);
+    g_stopped.wait(lock, [] { return g_bStop; });
+}
+
+void idleStop() {
+    {
+        std::lock_guard<std::mutex> lock(g_mutex);
+        g_bStop = true;
+    }
+    g_stopped.notify_all();
+}
 
 }  // namespace
 

@@ -2,7 +2,6 @@
 #include "server/ControlServer.h"
 
 #include <csignal>
-#include <dirent.h>
 #include <thread>
 
 #include <gmock/gmock.h>
@@ -15,6 +14,8 @@
 #include "process/ClientRestarter.h"
 #include "service/ModuleInfo.h"
 #include "support/ProtocolClient.h"
+#include "support/ThreadCount.h"
+#include "support/WireWriter.h"
 
 namespace {
 
@@ -24,21 +25,8 @@ using testsupport::makePacket;
 using ::testing::Contains;
 using ::testing::Not;
 
-int threadCount() {
-    int count = 0;
-    DIR* tasks = ::opendir("/proc/self/task");
-    while (const dirent* entry = tasks ? ::readdir(tasks) : nullptr)
-        count += entry->d_name[0] != '.';
-    if (tasks)
-        ::closedir(tasks);
-    return count;
-}
-
 Bytes debugBody(std::uint8_t on, const std::string& folder) {
-    Bytes body{on};
-    testsupport::appendDword(body, static_cast<std::uint32_t>(folder.size()));
-    body.insert(body.end(), folder.begin(), folder.end());
-    return body;
+    return wiretest::WireWriter().u8(on).str(folder).data();
 }
 
 class ControlServerTest : public ::testing::Test {
@@ -62,7 +50,7 @@ protected:
     void startServer() {
         // A sanitizer's own helper thread starts with the first thread: let it start before the count.
         std::thread([] {}).join();
-        m_threadsBefore = threadCount();
+        m_threadsBefore = testsupport::threadCount();
         Control::ServerSettings settings;
         settings.handlers = [this] { return Handlers::controlHandlerTable(m_restarter); };
         m_server = std::make_unique<Control::server>(m_io, 0, std::move(settings));
@@ -87,7 +75,7 @@ protected:
     testsupport::TempDir m_module;
     testsupport::TempDir m_client;
     process::ClientRestarter m_restarter;
-    int m_threadsBefore = 0;
+    std::size_t m_threadsBefore = 0;
     boost::asio::io_context m_io;
     std::unique_ptr<Control::server> m_server;
     std::thread m_runner;
@@ -118,11 +106,7 @@ TEST_F(ControlServerTest, UnreadableSizesCloseThatSessionAndTheNextClientIsServe
     startServer();
     for (const std::uint32_t size : {0u, 11u, 0x500001u, 0xFFFFFFFFu}) {
         auto client = connect();
-        Bytes prefix;
-        testsupport::appendDword(prefix, 1);
-        testsupport::appendDword(prefix, 0);
-        testsupport::appendDword(prefix, size);
-        ASSERT_TRUE(client->send(prefix));
+        ASSERT_TRUE(client->send(wiretest::WireWriter().u32(1).u32(0).u32(size).data()));
         EXPECT_TRUE(client->waitForClose()) << size;
         EXPECT_TRUE(logged("error wrong packet size in header: " + std::to_string(size) + ", the session is closed"));
     }
@@ -148,11 +132,9 @@ TEST_F(ControlServerTest, MalformedBodyEndsOnlyItsSession) {
     startServer();
     auto other = connect();
     auto client = connect();
-    Bytes body{1};
-    testsupport::appendDword(body, 1000);
-    ASSERT_TRUE(client->send(makePacket(3, 0, body)));
+    ASSERT_TRUE(client->send(makePacket(3, 0, wiretest::WireWriter().u8(1).u32(1000).data())));
     EXPECT_TRUE(client->waitForClose());
-    EXPECT_TRUE(logged("error exception in workerFunc, string of 1000 bytes exceeds the 0 bytes left"));
+    EXPECT_TRUE(logged("error exception in workerFunc, request body ends inside a string"));
 
     ASSERT_TRUE(other->send(makePacket(3, 0, debugBody(1, m_client.str()))));
     EXPECT_TRUE(testsupport::waitUntil([&] { return boost::filesystem::exists(marker()); }));
@@ -185,7 +167,7 @@ TEST_F(ControlServerTest, StopWithAnIdleClientIsQuickAndLeavesNoThread) {
     stopServer();
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(3));
     EXPECT_TRUE(client->waitForClose());
-    EXPECT_EQ(threadCount(), m_threadsBefore);
+    EXPECT_EQ(testsupport::threadCount(), m_threadsBefore);
     EXPECT_TRUE(testsupport::hasLogMessage(m_module.path(), "info Finish server destruction"));
 }
 

@@ -11,14 +11,15 @@
 #include <set>
 #include <thread>
 
-#include <boost/filesystem.hpp>
-
 #include "LoadedLibrary.h"
 #include "Logging/Log.h"
 #include "support/FeedRecords.h"
 #include "support/TempDir.h"
+#include "support/ThreadCount.h"
 
 namespace {
+
+using testsupport::threadCount;
 
 const char* const kExports[] = {
     "InitalizeDll", "DeInitalizeDll", "BriskoDllInitLogger", "BriskoDllSetGlobalDate", "BriskoDllProcessMessage",
@@ -44,13 +45,6 @@ void OnResult(const void* data, int kind, int, int low, int high) {
                                                 static_cast<uint32_t>(low));
         std::memcpy(&g_received.options[id], data, sizeof(OptionResult));
     }
-}
-
-int ThreadCount() {
-    int n = 0;
-    for (auto it = boost::filesystem::directory_iterator("/proc/self/task"); it != boost::filesystem::directory_iterator(); ++it)
-        ++n;
-    return n;
 }
 
 bool WaitFor(const std::function<bool()>& condition) {
@@ -121,17 +115,17 @@ TEST(LibraryExports, ThreadCountsFollowTheSettings) {
     LoadedLibrary& lib = Library();
     // A sanitizer starts its helper thread with the first thread of the process: let that happen first.
     std::thread([] {}).join();
-    const int before = ThreadCount();
+    const std::size_t before = threadCount();
     lib.Initalize(nullptr);
-    EXPECT_EQ(ThreadCount(), before + 2);
+    EXPECT_EQ(threadCount(), before + 2);
     lib.DeInitalize();
-    EXPECT_TRUE(WaitFor([&] { return ThreadCount() == before; }));
+    EXPECT_TRUE(WaitFor([&] { return threadCount() == before; }));
 
     CalcDllSettings many = Settings(40);
     lib.Initalize(&many);
-    EXPECT_EQ(ThreadCount(), before + 16);
+    EXPECT_EQ(threadCount(), before + 16);
     lib.DeInitalize();
-    EXPECT_TRUE(WaitFor([&] { return ThreadCount() == before; }));
+    EXPECT_TRUE(WaitFor([&] { return threadCount() == before; }));
 }
 
 TEST(LibraryExports, QuotesReachTheHostAsResultsAcrossARestart) {

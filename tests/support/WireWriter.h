@@ -1,4 +1,4 @@
-// Builds request bodies and packets field by field, as a client writes them.
+// Builds request bodies and packets field by field, as a client writes them, and reads fields of replies.
 #pragma once
 
 #include <array>
@@ -6,6 +6,8 @@
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 namespace wiretest {
 
@@ -63,6 +65,16 @@ inline std::vector<std::uint8_t> makePacket(std::uint32_t type, const std::vecto
 template <class T>
 void placeAt(std::vector<std::uint8_t>& buffer, std::size_t offset, T value) {
     std::memcpy(buffer.data() + offset, &value, sizeof(T));
+}
+
+// Reads a value at a fixed offset of a buffer; a read past the end fails the test and yields T{}.
+template <class T>
+T valueAt(const std::vector<std::uint8_t>& bytes, std::size_t offset) {
+    T value{};
+    EXPECT_LE(offset + sizeof value, bytes.size());
+    if (offset + sizeof value <= bytes.size())
+        std::memcpy(&value, bytes.data() + offset, sizeof value);
+    return value;
 }
 
 }  // namespace wiretest
