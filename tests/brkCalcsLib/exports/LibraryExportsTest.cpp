@@ -47,15 +47,6 @@ void OnResult(const void* data, int kind, int, int low, int high) {
     }
 }
 
-bool WaitFor(const std::function<bool()>& condition) {
-    for (int i = 0; i < 500; ++i) {
-        if (condition())
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return condition();
-}
-
 CalcDllSettings Settings(unsigned threads) {
     CalcDllSettings settings = EngineSettings(threads);
     settings.pfResultCallback = &OnResult;
@@ -196,9 +187,13 @@ TEST(LibraryExports, StatelessPricingMatchesPublishedValues) {
 
     double vega = 0, theta = 0, rho = 0, delta = 0, gamma = 0;
     lib.CalcGreeks('e', 0, 'c', &S, &r, &b, &T, &sigma, &X, 0, &none, &none, &vega, &theta, &rho, &delta, &gamma);
-    // Hull's delta N(d1) = 0.7791 for these inputs, scaled by 100.
-    EXPECT_NEAR(delta, 77.91, 0.01);
-    EXPECT_LT(theta, 0.0);
+    // Hull's d1 = 0.7693 and d2 = 0.6278: N(d1) = 0.77913, n(d1) = 0.29676, N(d2) = 0.73495.
+    EXPECT_NEAR(delta, 77.91, 0.01);  // N(d1) x 100
+    // (-S n(d1) sigma / (2 sqrt T) - r X e^(-rT) N(d2)) / 365 x 100 = (-1.76265 - 2.79644) / 365 x 100
+    EXPECT_NEAR(theta, -1.24907, 1e-4);
+    EXPECT_NEAR(vega, 8.8134, 1e-3);    // S sqrt(T) n(d1)
+    EXPECT_NEAR(gamma, 4.99627, 1e-4);  // n(d1) / (S sigma sqrt T) x 100
+    EXPECT_NEAR(rho, 13.9820, 1e-3);    // X T e^(-rT) N(d2)
 
     double iv = 0.0;
     EXPECT_EQ(lib.GlobalCalcIV(&iv, 'c', &none, &none, S, X, T, r, b, 4.7594, 0, 0.3, 100, 0), 0);

@@ -2,7 +2,10 @@
 // platform's dynamic loading, with every export resolved by name.
 #pragma once
 
+#include <chrono>
+#include <functional>
 #include <string>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -67,4 +70,14 @@ struct LoadedLibrary {
 inline LoadedLibrary& Library() {
     static LoadedLibrary library;
     return library;
+}
+
+// Polls the condition for at most five seconds.
+inline bool WaitFor(const std::function<bool()>& condition) {
+    for (int i = 0; i < 500; ++i) {
+        if (condition())
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return condition();
 }

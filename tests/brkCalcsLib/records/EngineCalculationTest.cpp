@@ -2,48 +2,56 @@
 #include <shared_mutex>
 
 #include "EngineFixture.h"
+#include "InTheMoneyReference.h"
 #include "brkCalcsLib/pricing/ReferenceFormulas.h"
 #include "pricing/BlackScholes.h"
 #include "pricing/TheoPrice.h"
-#include "rates/RateStore.h"
 #include "records/OptionGroup.h"
 
 namespace enginetest {
 namespace {
 
-// Years from 2015-01-12 10:00 to 2015-06-19 16:00, the fixture's tape time and the expiry below.
-constexpr double kYears = (158.0 + 6.0 / 24.0) / 365.0;
-
 TEST_F(EngineTest, QuotedChainReturnsTheVolatilityItWasPricedWith) {
     StartThreads(4);
     const double S = 100.0, sigma = 0.30;
-    std::vector<std::pair<int64_t, double>> quoted;  // foreign id, price
+    struct Quoted {
+        int64_t foreignId;
+        bool put;
+        double X, price;
+    };
+    std::vector<Quoted> quoted;
     int64_t id = 100;
     for (double X = 80.0; X <= 120.0; X += 5.0) {
         for (bool put : {false, true}) {
             ASSERT_NE(Register(MakeKey("ABC", 2015, 6, 19, put, X), id), nullptr);
             // No rate curve: r = 0, so American and European values agree.
-            quoted.emplace_back(id++, Pricing::BlackScholesCarry(S, X, kYears, 0.0, 0.0, sigma, put ? 'p' : 'c'));
+            const double price = Pricing::BlackScholesCarry(S, X, kYearsToJune, 0.0, 0.0, sigma, put ? 'p' : 'c');
+            quoted.push_back({id++, put, X, price});
         }
     }
     ProcessFeedMessage(UnderlyingQuote("ABC", S - 0.05, S + 0.05), -1, 7);
-    for (const auto& [foreignId, price] : quoted)
-        ProcessFeedMessage(OptionQuote(price - 0.01, price + 0.01), -1, foreignId);
+    for (const Quoted& q : quoted)
+        ProcessFeedMessage(OptionQuote(q.price - 0.01, q.price + 0.01), -1, q.foreignId);
 
     ASSERT_TRUE(WaitForResults([&](ResultLog& log) { return log.lastOption.size() == quoted.size(); }));
     WaitForQuiet();
     std::lock_guard<std::mutex> lock(results().mutex);
-    for (const auto& [foreignId, price] : quoted) {
-        const OptionResult& result = results().lastOption.at(foreignId);
-        EXPECT_NEAR(result.midIV, sigma, 1e-3) << foreignId;
-        EXPECT_NEAR(result.theo, price, 2e-3) << foreignId;
-        EXPECT_LT(result.bidIV, result.midIV) << foreignId;
-        EXPECT_GT(result.askIV, result.midIV) << foreignId;
-        EXPECT_GE(result.delta, 0.0);
-        EXPECT_LE(result.delta, 100.0);
+    for (const Quoted& q : quoted) {
+        const OptionResult& result = results().lastOption.at(q.foreignId);
+        EXPECT_NEAR(result.midIV, sigma, 1e-3) << q.foreignId;
+        EXPECT_NEAR(result.theo, q.price, 2e-3) << q.foreignId;
+        EXPECT_LT(result.bidIV, result.midIV) << q.foreignId;
+        EXPECT_GT(result.askIV, result.midIV) << q.foreignId;
         EXPECT_LE(result.theta, 0.0);
-        EXPECT_GT(result.probabilityITM, 0.0);
-        EXPECT_LT(result.probabilityITM, 100.0);
+        // At the mid volatility, with r = b = 0: delta 100 |N(d1) - put|, and the tail 158.25 days out
+        // from 10:00.
+        const double sd = result.midIV * std::sqrt(kYearsToJune);
+        const double d1 = (std::log(S / q.X) + 0.5 * sd * sd) / sd;
+        EXPECT_NEAR(result.delta, 100.0 * std::fabs(PricingReference::NormalCdf(d1) - (q.put ? 1.0 : 0.0)), 1e-4)
+            << q.foreignId;
+        EXPECT_NEAR(result.probabilityITM, ExpectedProbabilityITM(q.put, S, q.X, 0.0, result.midIV, 158.25, 36000.0),
+                    1e-4)
+            << q.foreignId;
     }
 }
 
@@ -122,11 +130,6 @@ TEST_F(EngineTest, OptionQuotesReachTheRecordByEitherId) {
     CRecordRegistry::Instance().MapOptionForeignId(5, option->InternalId());
     ProcessFeedMessage(OptionQuote(1.1, 1.3), 5, 0);
     EXPECT_NEAR(option->Ask(), 1.3, 1e-6);
-}
-
-void LoadFlatCurve(const char* symbol, double rate) {
-    const YieldCurvePoint point{rate, 0.0, DllDate{2015, 1, 1}, {}};
-    CRateStore::Instance().SetYieldCurve(symbol, &point, 1);
 }
 
 TEST_F(EngineTest, EuropeanPairPricesOnTheExactParityUnderlying) {
@@ -241,7 +244,7 @@ TEST_F(EngineTest, MontageSolvesAgainWhatMovedAndKeepsWhatDidNot) {
     ProcessFeedMessage(UnderlyingQuote("MSV", S - 0.05, S + 0.05), -1, 0);
     CBaseUnderlyingRecord* underlying = CRecordRegistry::Instance().FindUnderlyingRecord("MSV");
     auto quote = [&](CBaseOptionRecord* option, double sigma) {
-        const double price = Pricing::BlackScholesCarry(S, 100.0, kYears, 0.0, 0.0, sigma, option->Type());
+        const double price = Pricing::BlackScholesCarry(S, 100.0, kYearsToJune, 0.0, 0.0, sigma, option->Type());
         option->SetQuote(price - 0.05, price + 0.05);
         option->SetUnderlyingValue(S);
     };

@@ -13,7 +13,9 @@
 #include <gtest/gtest.h>
 
 #include "brkCalcsLib.h"
+#include "calendar/GroupDividends.h"
 #include "calendar/TapeClock.h"
+#include "rates/RateStore.h"
 #include "records/FeedProcessing.h"
 #include "records/HostCallbacks.h"
 #include "records/OptionRecord.h"
@@ -22,6 +24,26 @@
 #include "records/UnderlyingRecord.h"
 
 namespace enginetest {
+
+// Years from the fixture's tape time, 2015-01-12 10:00, to a 2015-06-19 expiry at 16:00.
+constexpr double kYearsToJune = (158.0 + 6.0 / 24.0) / 365.0;
+
+// One curve point from 2015-01-01: every expiry of the symbol reads this rate and second rate.
+inline void LoadFlatCurve(const char* symbol, double rate, double secondRate = 0.0) {
+    const YieldCurvePoint point{rate, secondRate, DllDate{2015, 1, 1}, {}};
+    CRateStore::Instance().SetYieldCurve(symbol, &point, 1);
+}
+
+// A group's dividends as its fetch leaves them when every one falls before the expiry.
+inline SGroupDividends ScheduleOf(const std::vector<double>& amounts, const std::vector<double>& times) {
+    SGroupDividends dividends;
+    dividends.m_divAmounts = dividends.m_divToExpiryAmounts = amounts;
+    dividends.m_divTimes = dividends.m_divToExpiryTimes = times;
+    dividends.m_divCount = static_cast<int>(amounts.size());
+    for (double amount : amounts)
+        dividends.m_divTotal += amount;
+    return dividends;
+}
 
 struct ResultLog {
     std::mutex mutex;
