@@ -7,6 +7,7 @@
 #include <boost/thread/thread.hpp>
 #include <gtest/gtest.h>
 
+#include "brkCalcsLib/pricing/ReferenceFormulas.h"
 #include "models/Calculations.h"
 #include "support/FakeCalcsBinding.h"
 
@@ -40,13 +41,17 @@ struct Seen {
     int times = 0;
     double S = 0;
     double T = 0;
+    int style = 0;
+    int european = -1;
+    double pricedS = 0;
 };
 Seen g_seen;
 
-void scriptedGreeks(int, int, int, const double* S, const double*, const double*, const double* T,
+void scriptedGreeks(int style, int, int, const double* S, const double*, const double*, const double* T,
                     const double* sigma, const double*, int, const std::vector<double>*, const std::vector<double>*,
                     double* vega, double* theta, double* rho, double* delta, double* gamma) {
     ++g_seen.greeks;
+    g_seen.style = style;
     g_seen.S = *S;
     g_seen.T = *T;
     *vega = *sigma;
@@ -54,6 +59,20 @@ void scriptedGreeks(int, int, int, const double* S, const double*, const double*
     *rho = 0.04;
     *delta = 0.5;
     *gamma = 0.02;
+}
+
+// The price export: what it was asked, and the fake's usual answer of 1.5.
+double recordedTheo(int, int european, int, int, const double* S, const double*, const double*, const double*,
+                    const double*, const double*, const std::vector<double>*, const std::vector<double>*) {
+    g_seen.european = european;
+    g_seen.pricedS = *S;
+    return 1.5;
+}
+
+// The price export as the generalised Black-Scholes formula (the positions here carry no dividend).
+double blackScholesTheo(int, int, int, int type, const double* S, const double* X, const double* T, const double* r,
+                        const double* b, const double* sigma, const std::vector<double>*, const std::vector<double>*) {
+    return PricingReference::BlackScholes(type == 'c', *S, *X, *T, *r, *b, *sigma);
 }
 
 double countedTime(int64_t, const double*) {
@@ -132,6 +151,36 @@ TEST_F(RiskTable, GreeksAtTheShiftedVolatilitiesAndCopiesOfColumnAWithoutAShift)
     for (std::size_t i = 0; i < 3; ++i) {
         EXPECT_EQ(fields(result.volatilityDown[i]), fields(result.atVolatility[i]));
         EXPECT_EQ(fields(result.volatilityUp[i]), fields(result.atVolatility[i]));
+    }
+}
+
+// Each column's value is the portfolio's profit at its own volatility plus the stock's at the slide:
+// A at the positions' 20%, B (down) at 20% x (1 - 0.25), C (up) at 20% x (1 + 0.25).
+TEST_F(RiskTable, EachColumnIsValuedAtItsOwnVolatility) {
+    fake.hooks.calcTheoPrice = &blackScholesTheo;
+    request.volatilityShift = 0.25f;
+    request.stockQuantity = 30;
+    // Half a year left at the reference time, r = b = 5% (as f32), traded at 1.
+    request.positions = {position(100, 30, 2, false), position(95, 30, -1, true)};
+    calculations.calcRiskTable(request, result);
+
+    const double r = 0.05f, T = 0.5;
+    struct Column {
+        const char* name;
+        const std::vector<VO::RiskTableCell>& cells;
+        double sigma;
+    };
+    const Column columns[] = {
+        {"A", result.atVolatility, 0.20}, {"B (down)", result.volatilityDown, 0.15}, {"C (up)", result.volatilityUp, 0.25}};
+    for (const Column& column : columns) {
+        ASSERT_EQ(column.cells.size(), request.slidePrices.size()) << column.name;
+        for (std::size_t i = 0; i < column.cells.size(); ++i) {
+            const double S = request.slidePrices[i];
+            const double call = PricingReference::BlackScholes(true, S, 100, T, r, r, column.sigma);
+            const double put = PricingReference::BlackScholes(false, S, 95, T, r, r, column.sigma);
+            const double expected = 100 * (2 * (call - 1) - (put - 1)) + 30 * (S - 100);
+            EXPECT_NEAR(column.cells[i].value, expected, 1e-9) << column.name << " at slide " << S;
+        }
     }
 }
 
@@ -260,19 +309,47 @@ TEST_F(GreeksByExpiration, AnExpiredOptionAddsOnlyItsSharesWhenInTheMoneyAtTheBa
     EXPECT_EQ(g_seen.greeks, 0);
 }
 
-TEST_F(GreeksByExpiration, AnIndexMovesFromTheBaseOnlyWhenItHasTimeLeft) {
-    request.symbol = "^SPX";
-    request.referenceTime = EVAL - 1;  // the library's time: 0.25 years
-    VO::OptionPosition p = position(100, 30, 1, false, 0.5);
-    p.indexForward = 104;
-    request.positions = {p};
-    calculations.calcGreeksByExpiration(request, result);
-    EXPECT_DOUBLE_EQ(g_seen.S, 102 + (104 - 100) / 0.5 * 0.25);
-    EXPECT_EQ(g_seen.times, 1);
-
-    request.positions[0].timeToExpiry = 0;
-    calculations.calcGreeksByExpiration(request, result);
-    EXPECT_EQ(g_seen.S, 102.0);
+// An index option is priced European (flag 1, greeks style 'e') at the base price moved by its
+// forward's gap to the current price, scaled by the share of its stored time left: base 102, current
+// 100, forward 104, 0.5 years stored and 0.25 left (the fake's time) give 102 + 4 / 0.5 x 0.25 = 104;
+// forward 94 gives 99. Its call at 100 is in the money at the base (whatever the moved price): the time
+// value is the price 1.5 less the intrinsic value at the moved price. The dollar delta stays at the
+// base: 0.5 x 102.
+TEST_F(GreeksByExpiration, IndexOptionsArePricedEuropeanAtTheirForward) {
+    fake.hooks.calcTheoPrice = &recordedTheo;
+    struct Case {
+        const char* symbol;
+        float forward;
+        double storedTime;
+        int european;
+        char style;
+        double S;
+    };
+    const Case cases[] = {
+        {"IBM", 104, 0.5, 0, 'a', 102},
+        {"^SPX", 104, 0.5, 1, 'e', 104},
+        {"^SPX", 94, 0.5, 1, 'e', 99},
+        {"^SPX", 104, 0.0, 1, 'e', 102},  // no stored time to scale the gap by
+    };
+    request.referenceTime = EVAL - 1;
+    for (const Case& c : cases) {
+        VO::OptionPosition p = position(100, 30, 1, false, c.storedTime);
+        p.indexForward = c.forward;
+        request.symbol = c.symbol;
+        request.positions = {p};
+        g_seen = Seen{};
+        GreeksByExpirationResult fresh;
+        calculations.calcGreeksByExpiration(request, fresh);
+        ASSERT_EQ(fresh.entries.size(), 1u) << c.symbol;
+        const auto& e = fresh.entries[0];
+        EXPECT_EQ(g_seen.times, 1) << c.symbol;
+        EXPECT_EQ(g_seen.european, c.european) << c.symbol;
+        EXPECT_EQ(g_seen.style, c.style) << c.symbol;
+        EXPECT_DOUBLE_EQ(g_seen.pricedS, c.S) << c.symbol << " priced";
+        EXPECT_DOUBLE_EQ(g_seen.S, c.S) << c.symbol << " greeks";
+        EXPECT_DOUBLE_EQ(e.timeValue, 100 * (1.5 - (c.S - 100))) << c.symbol << ", stored " << c.storedTime;
+        EXPECT_DOUBLE_EQ(e.dollarDelta, 0.5 * 102) << c.symbol;
+    }
 }
 
 }  // namespace

@@ -1,12 +1,14 @@
 // The risk chart against a scripted fake library: the price axis, expired and exercised options,
-// the greeks pass and its counts, volatility shifts and strike tables, and volatility mode 1 with
-// both passes running.
+// the greeks pass (its counts, signs and dividends), volatility shifts and strike tables, the fitted
+// skew, and volatility mode 1 with both passes running.
 #include <cmath>
 #include <limits>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "models/RiskChart/ChartPass.h"
+#include "models/RiskChart/FittedSkew.h"
 #include "models/RiskChart/GreeksPass.h"
 #include "models/RiskChart/RiskChart2D.h"
 #include "support/FakeCalcsBinding.h"
@@ -180,6 +182,78 @@ TEST(RiskChartGreeks, StockAndContractCounts) {
     EXPECT_EQ(unknown.at(45000.0).callContracts, 0);
 }
 
+// What the greeks pass gave the library as the dividend, for the price and for the greeks.
+struct PassedDividend {
+    std::vector<double> amounts, times;
+};
+PassedDividend g_pricedDividend, g_greeksDividend;
+double g_timeLeft = 0.0;
+
+double scriptedTimeLeft(int64_t, const double*) { return g_timeLeft; }
+double theoSeeingDividend(int, int, int, int, const double*, const double*, const double*, const double*,
+                          const double*, const double*, const std::vector<double>* amounts,
+                          const std::vector<double>* times) {
+    g_pricedDividend = {*amounts, *times};
+    return 1.0;
+}
+// Delta 0.6 as a size, as the library gives it, whatever the type.
+void greeksSeeingDividend(int, int, int, const double*, const double*, const double*, const double*, const double*,
+                          const double*, int, const std::vector<double>* amounts, const std::vector<double>* times,
+                          double* vega, double* theta, double* rho, double* delta, double* gamma) {
+    g_greeksDividend = {*amounts, *times};
+    *vega = *theta = *rho = *gamma = 0.0;
+    *delta = 0.6;
+}
+
+// Per position at the base price 100, strike 90, priced 1.0: delta and dollar delta take the
+// position's sign (a put's is negative); the time value is the price less the intrinsic value for a
+// call in the money at the base, the whole price otherwise; the dividend is passed at its time moved
+// to the evaluation date, that is earlier by the stored time less the time left there, and one paid by
+// then (or without a time) is not passed. An index call with forward 64 is priced at
+// 100 + (64 - 100) / 0.75 x 0.25 = 88: in the money at the base, its intrinsic value 88 - 90 is taken
+// at that price; its dollar delta stays at the base.
+TEST(RiskChartGreeks, SignsTimeValueAndTheDividendAtTheEvaluationDate) {
+    FakeCalcsHooksScope scope;
+    fakeLibrary().weightedTime = &scriptedTimeLeft;
+    fakeLibrary().calcTheoPrice = &theoSeeingDividend;
+    fakeLibrary().calcGreeks = &greeksSeeingDividend;
+    struct Case {
+        const char* name;
+        bool put, isIndex;
+        float quantity;
+        double storedTime, timeLeft, dividendTime;
+        std::vector<double> passedTimes;
+        double delta;  // sign x quantity x 0.6; the dollar delta is 100 times it
+        double timeValue;
+    };
+    const Case cases[] = {
+        {"long call, dividend ahead", false, false, 2, 0.75, 0.25, 0.625, {0.125}, 1.2, 100 * 2 * (1.0 - 10)},
+        {"long put, dividend paid", true, false, 2, 0.75, 0.25, 0.375, {}, -1.2, 100 * 2 * 1.0},
+        {"short put, dividend on the date", true, false, -3, 0.75, 0.25, 0.5, {}, 1.8, 100 * -3 * 1.0},
+        {"short call, later date", false, false, -1, 0.25, 0.5, 0.125, {0.375}, -0.6, 100 * -1 * (1.0 - 10)},
+        {"short call, no dividend time", false, false, -1, 0.25, 0.5, 0.0, {}, -0.6, 100 * -1 * (1.0 - 10)},
+        {"index call, forward 64", false, true, 2, 0.75, 0.25, 0.625, {0.125}, 1.2, 100 * 2 * (1.0 - (88 - 90))},
+    };
+    for (const Case& c : cases) {
+        VO::OptionPosition p = position(c.put, 90, c.quantity, 0, c.storedTime);
+        p.dividendAmount = 1.25f;
+        p.dividendTime = c.dividendTime;
+        p.indexForward = 64;
+        g_timeLeft = c.timeLeft;
+        GreeksByExpiration greeks;
+        ASSERT_TRUE(greeksPosition(p, NOW_MS, 100.0, c.isIndex, 1.0, greeks)) << c.name;
+        const GREEKS_BY_EXP& entry = greeks.at(p.expiration);
+        EXPECT_DOUBLE_EQ(entry.delta, c.delta) << c.name;
+        EXPECT_DOUBLE_EQ(entry.dollarDelta, 100 * c.delta) << c.name;
+        EXPECT_DOUBLE_EQ(entry.timeValue, c.timeValue) << c.name;
+        const std::vector<double> amounts(c.passedTimes.size(), 1.25);
+        EXPECT_EQ(g_pricedDividend.times, c.passedTimes) << c.name;
+        EXPECT_EQ(g_pricedDividend.amounts, amounts) << c.name;
+        EXPECT_EQ(g_greeksDividend.times, c.passedTimes) << c.name;
+        EXPECT_EQ(g_greeksDividend.amounts, amounts) << c.name;
+    }
+}
+
 // With shifts stored as 0 (useVolShifts 0) the up and down values equal eval in the strike tables
 // and are zeroed in the main curves; a shift moves the up and down values and greeks.
 TEST(RiskChart2D, VolatilityShiftsAndStrikeTables) {
@@ -212,6 +286,84 @@ TEST(RiskChart2D, VolatilityShiftsAndStrikeTables) {
     EXPECT_DOUBLE_EQ(moved.curves[downVega][0], 2 * 0.1);
     EXPECT_DOUBLE_EQ(moved.curves[evalVega][0], 2 * 0.2);
     EXPECT_DOUBLE_EQ(moved.curves[nowDelta][0], 2 * 0.5);
+}
+
+// What the fitted skew asked the library's implied volatility solver, point by point.
+struct IvRequest {
+    int type, model;
+    double S, X, T, r, b, price, guess;
+    int steps;
+    std::vector<double> amounts, times;
+};
+std::vector<IvRequest> g_ivRequests;
+
+// Solves to 0.30 - 0.005 per strike above 90, except at 90, where it finds nothing and leaves the
+// volatility as it was given.
+int solveExceptAt90(double* volatility, int type, const std::vector<double>* amounts, const std::vector<double>* times,
+                    double S, double X, double T, double r, double b, double price, int model, double guess, int steps,
+                    int) {
+    g_ivRequests.push_back({type, model, S, X, T, r, b, price, guess, steps, *amounts, *times});
+    if (X == 90.0)
+        return -1;
+    *volatility = 0.30 - 0.005 * (X - 90.0);
+    return 0;
+}
+
+// The five points around the middle strike 100: at or below it a point is solved as a put from its
+// put prices' mean with the library's MaxBSBJ model (4), above it as a call from its call prices' mean
+// with the representative's model; every solve takes the underlying's price and the representative's
+// time, rates and one dividend. A solve that finds nothing counts as 2%: the positions at or below the
+// first strike get 2.00%, those at or above the last 100 x 0.20, one at the middle knot 100 x 0.25.
+TEST(FittedSkew, PutsUpToTheMiddleStrikeAndTwoPercentWhereNothingIsFound) {
+    FakeCalcsHooksScope scope;
+    fakeLibrary().globalCalcIV = &solveExceptAt90;
+    g_ivRequests.clear();
+    struct Point {
+        double strike, call1, call2, put1, put2;
+        int type, model;
+        double price;
+    };
+    const Point points[] = {
+        {90, 11.0, 11.5, 0.5, 0.75, 'p', 4, 0.625},
+        {95, 7.0, 7.5, 1.0, 1.5, 'p', 4, 1.25},
+        {100, 3.0, 3.5, 2.0, 2.25, 'p', 4, 2.125},
+        {105, 1.0, 1.25, 5.0, 5.5, 'c', 2, 1.125},
+        {110, 0.25, 0.5, 9.0, 9.5, 'c', 2, 0.375},
+    };
+    VO::OptionPosition rep = position(false, 85, 1, 0, 0.4, 45000.0);
+    rep.pricingModel = 2;
+    rep.interestRate = 0.03f;
+    rep.costOfCarry = 0.01f;
+    rep.dividendAmount = 0.5f;
+    rep.dividendTime = 0.2;
+    auto s = stock("A", 0, {rep, position(true, 90, 1, 0, 0.4), position(true, 100, 1, 0, 0.4),
+                            position(false, 112, 1, 0, 0.4)});
+    s->currentPrice = 101.0;
+    for (std::size_t i = 0; i < 5; ++i)
+        s->curves[45000.0][i] = {points[i].call1, points[i].call2, points[i].strike, points[i].put1, points[i].put2};
+    calcFittedSkewSpline(*s);
+
+    ASSERT_EQ(g_ivRequests.size(), 5u);
+    for (std::size_t i = 0; i < 5; ++i) {
+        const IvRequest& asked = g_ivRequests[i];
+        const Point& expected = points[i];
+        EXPECT_EQ(asked.X, expected.strike) << i;
+        EXPECT_EQ(asked.type, expected.type) << "strike " << expected.strike;
+        EXPECT_EQ(asked.model, expected.model) << "strike " << expected.strike;
+        EXPECT_EQ(asked.price, expected.price) << "strike " << expected.strike;
+        EXPECT_EQ(asked.S, 101.0) << i;
+        EXPECT_EQ(asked.T, 0.4) << i;
+        EXPECT_EQ(asked.r, double{0.03f}) << i;
+        EXPECT_EQ(asked.b, double{0.01f}) << i;
+        EXPECT_EQ(asked.guess, 0.0) << i;
+        EXPECT_EQ(asked.steps, 100) << i;
+        EXPECT_EQ(asked.amounts, std::vector<double>{0.5}) << i;
+        EXPECT_EQ(asked.times, std::vector<double>{0.2}) << i;
+    }
+    const float fitted[] = {2.0f, 2.0f, 25.0f, 20.0f};
+    ASSERT_EQ(s->positions.size(), 4u);
+    for (std::size_t i = 0; i < 4; ++i)
+        EXPECT_FLOAT_EQ(s->positions[i].volatility, fitted[i]) << "strike " << s->positions[i].strike;
 }
 
 // Skew strikes 90 ... 110 solve to 0.30 - 0.005 per strike above 90: a straight line, so a position
