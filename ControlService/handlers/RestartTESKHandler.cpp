@@ -19,8 +19,7 @@ void RestartTESKHandler::handle(Packets::RequestStream& request, std::vector<std
         LOG_SEV(error) << "restart of TESK refused: the path holds a NUL byte";
         return;
     }
-    const std::size_t separator = path.find_last_of("/\\");
-    const std::string moduleName = separator == std::string::npos ? path : path.substr(separator + 1);
+    const std::string moduleName = moduleNameOf(path);
     LOG_SEV(info) << moduleName;
     m_restarter.restart(findProcessByModuleName(moduleName), path);
 }

@@ -12,10 +12,41 @@ namespace Handlers {
 
 namespace {
 
-// The marker is created (or emptied) without following a symbolic link: the service may run as root,
-// and a link planted in the client's folder must not truncate the file it points to.
-int createMarker(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
+// Owns one descriptor.
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : m_fd(fd) {}
+    ~Descriptor() {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return m_fd; }
+
+private:
+    const int m_fd;
+};
+
+// The service may run as root: no link planted in the client's folder may lead it to another file. So
+// the parts below the client's folder are opened one by one without following a link, and the marker
+// is reached relative to its opened folder. The client's folder itself is the client's to name.
+int openMarkerFolder(const std::string& folder, int& markerFolder) {
+    const Descriptor client(::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (client.get() < 0)
+        return errno;
+    const Descriptor metaInf(::openat(client.get(), "META-INF", O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (metaInf.get() < 0)
+        return errno;
+    markerFolder = ::openat(metaInf.get(), "AIR", O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    return markerFolder < 0 ? errno : 0;
+}
+
+// Creates or empties the marker. A FIFO planted as the marker must not hold the worker until someone
+// reads it: it fails (ENXIO) instead of blocking.
+int createMarker(int markerFolder) {
+    const int fd =
+        ::openat(markerFolder, "debug", O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
     if (fd < 0)
         return errno;
     ::close(fd);
@@ -23,8 +54,8 @@ int createMarker(const std::string& path) {
 }
 
 // Removing a link removes the link itself, never its target. A marker that is not there is no failure.
-int removeMarker(const std::string& path) {
-    return ::unlink(path.c_str()) == 0 || errno == ENOENT ? 0 : errno;
+int removeMarker(int markerFolder) {
+    return ::unlinkat(markerFolder, "debug", 0) == 0 || errno == ENOENT ? 0 : errno;
 }
 
 }  // namespace
@@ -40,12 +71,19 @@ void Switch2DebugHandler::handle(Packets::RequestStream& request, std::vector<st
         return;
     }
     const std::string path = folder + "/META-INF/AIR/debug";
-    int error = 0;
+    int markerFolder = -1;
+    int error = openMarkerFolder(folder, markerFolder);
+    const Descriptor markerFolderOwner(markerFolder);
     if (body.on != 0) {
-        error = createMarker(path);
+        if (error == 0)
+            error = createMarker(markerFolder);
         LOG_SEV(info) << "switch TESK to debug mode, create file:" << path;
     } else {
-        error = removeMarker(path);
+        // A folder that is not there holds no marker.
+        if (error == 0)
+            error = removeMarker(markerFolder);
+        else if (error == ENOENT)
+            error = 0;
         LOG_SEV(info) << "switch TESK to normal mode, remove file:" << path;
     }
     if (error != 0)

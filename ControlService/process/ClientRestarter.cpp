@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Logging/Log.h"
+#include "process/ProcessFinder.h"
 #include "process/UserSessionLauncher.h"
 
 namespace process {
@@ -38,12 +39,17 @@ void ClientRestarter::restart(platform::ProcessHandle client, const std::string&
         LOG_SEV(warning) << "the service is stopping, restart of " << path << " ignored";
         return;
     }
-    if (m_restarts.count(path)) {
-        LOG_SEV(warning) << "a restart of " << path << " is pending already, request ignored";
+    const std::string name = moduleNameOf(path);
+    if (m_restarts.count(name)) {
+        LOG_SEV(warning) << "a restart of " << name << " is pending already, restart of " << path << " ignored";
         return;
     }
-    Restart& entry = m_restarts[path];
-    entry.thread = std::thread([this, path, handle = std::move(client)] {
+    if (m_restarts.size() >= kMaxPending) {
+        LOG_SEV(warning) << kMaxPending << " restarts are pending already, restart of " << path << " ignored";
+        return;
+    }
+    Restart& entry = m_restarts[name];
+    entry.thread = std::thread([this, name, path, handle = std::move(client)] {
         try {
             waitAndRelaunch(handle, path);
         } catch (const std::exception& e) {
@@ -52,7 +58,7 @@ void ClientRestarter::restart(platform::ProcessHandle client, const std::string&
             LOG_SEV(error) << "exception in waitAndRelaunch";
         }
         std::lock_guard<std::mutex> finishedLock(m_mutex);
-        const auto self = m_restarts.find(path);
+        const auto self = m_restarts.find(name);
         if (self != m_restarts.end())  // stop() has taken the entries to join them itself
             self->second.finished = true;
     });

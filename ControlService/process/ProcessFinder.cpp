@@ -20,3 +20,8 @@ platform::ProcessHandle findProcessByModuleName(const std::string& moduleName) {
         return std::move(found.back());
     return platform::ProcessHandle();
 }
+
+std::string moduleNameOf(const std::string& path) {
+    const std::size_t separator = path.find_last_of("/\\");
+    return separator == std::string::npos ? path : path.substr(separator + 1);
+}

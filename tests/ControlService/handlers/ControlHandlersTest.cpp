@@ -1,6 +1,11 @@
 // The control requests as the worker runs them: through the control packet processor and the control
 // handler table, with the module's folder and the log in a temporary folder.
+#include <cerrno>
+#include <chrono>
+#include <fcntl.h>
 #include <fstream>
+#include <future>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <gmock/gmock.h>
@@ -19,6 +24,7 @@
 namespace {
 
 using testsupport::Bytes;
+using ::testing::AnyOf;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
@@ -64,32 +70,70 @@ TEST_F(ControlHandlersTest, DebugMarkerIsCreatedEmptiedAndRemoved) {
     EXPECT_EQ(boost::filesystem::file_size(marker()), 0u);
     switchDebug(0, m_client.str());
     EXPECT_FALSE(boost::filesystem::exists(marker()));
-    // A marker that is not there is no failure.
+    // A marker that is not there, nor its folder, is no failure.
     switchDebug(0, m_client.str());
+    switchDebug(0, m_client.str() + "/none");
 
     const std::string path = m_client.str() + "/META-INF/AIR/debug";
     EXPECT_THAT(messages(), ElementsAre("info switch TESK to debug mode, create file:" + path,
                                         "info switch TESK to debug mode, create file:" + path,
                                         "info switch TESK to normal mode, remove file:" + path,
-                                        "info switch TESK to normal mode, remove file:" + path));
+                                        "info switch TESK to normal mode, remove file:" + path,
+                                        "info switch TESK to normal mode, remove file:" + m_client.str() +
+                                            "/none/META-INF/AIR/debug"));
 }
 
-TEST_F(ControlHandlersTest, SymlinkedMarkerNeverTouchesItsTarget) {
-    const boost::filesystem::path target = m_module.path() / "precious.txt";
-    std::ofstream(target.string()) << "keep me";
-    boost::filesystem::create_symlink(target, marker());
+// A link planted at any part the service appends to the client's folder leads it nowhere: "on" truncates
+// nothing and "off" deletes nothing outside the folder. A link as the marker itself is removed by "off".
+TEST_F(ControlHandlersTest, LinksBelowTheClientsFolderAreNeverFollowed) {
+    // What each link points to holds a file named debug, also one level further down, as the marker
+    // would be reached through it.
+    const boost::filesystem::path elsewhere = m_module.path() / "elsewhere";
+    boost::filesystem::create_directories(elsewhere / "AIR");
+    const struct {
+        const char* linkAt;  // relative to the client's folder
+        const char* target;  // relative to elsewhere
+        int error;           // a directory link is not a directory; a link as the marker is a loop
+    } cases[] = {{"META-INF", "", ENOTDIR}, {"META-INF/AIR", "", ENOTDIR}, {"META-INF/AIR/debug", "debug", ELOOP}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.linkAt);
+        for (const auto& file : {elsewhere / "debug", elsewhere / "AIR" / "debug"})
+            std::ofstream(file.string()) << "keep me";
+        const boost::filesystem::path link = m_client.path() / c.linkAt;
+        boost::filesystem::remove_all(m_client.path() / "META-INF");
+        boost::filesystem::create_directories(link.parent_path());
+        boost::filesystem::create_symlink(elsewhere / c.target, link);
+        const auto logged = messages().size();
 
-    switchDebug(1, m_client.str());
-    EXPECT_EQ(readFile(target), "keep me");
-    const auto logged = messages();
-    ASSERT_EQ(logged.size(), 2u);
-    EXPECT_EQ(logged[0], "info switch TESK to debug mode, create file:" + m_client.str() + "/META-INF/AIR/debug");
-    EXPECT_EQ(logged[1], "error debug mode file operation failed: " + std::to_string(ELOOP));
+        switchDebug(1, m_client.str());
+        switchDebug(0, m_client.str());
+        EXPECT_EQ(readFile(elsewhere / "debug"), "keep me");
+        EXPECT_EQ(readFile(elsewhere / "AIR" / "debug"), "keep me");
+        const std::string path = m_client.str() + "/META-INF/AIR/debug";
+        const std::string failed = "error debug mode file operation failed: " + std::to_string(c.error);
+        std::vector<std::string> expected = {"info switch TESK to debug mode, create file:" + path, failed,
+                                             "info switch TESK to normal mode, remove file:" + path};
+        if (c.error == ENOTDIR)
+            expected.push_back(failed);
+        const auto all = messages();
+        EXPECT_EQ(std::vector<std::string>(all.begin() + static_cast<std::ptrdiff_t>(logged), all.end()), expected);
+        EXPECT_EQ(boost::filesystem::is_symlink(link), c.error == ENOTDIR);
+    }
+}
 
-    // Normal mode removes the link, not what it points to.
-    switchDebug(0, m_client.str());
-    EXPECT_FALSE(boost::filesystem::is_symlink(marker()));
-    EXPECT_EQ(readFile(target), "keep me");
+// A FIFO planted as the marker fails at once instead of holding the worker until somebody reads it.
+TEST_F(ControlHandlersTest, FifoAsTheMarkerDoesNotBlock) {
+    ASSERT_EQ(::mkfifo(marker().c_str(), 0600), 0);
+    auto switched = std::async(std::launch::async, [&] { switchDebug(1, m_client.str()); });
+    if (switched.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+        ADD_FAILURE() << "the request waits for a reader of the FIFO";
+        const int reader = ::open(marker().c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);  // lets it go on
+        switched.wait();
+        ::close(reader);
+    }
+    EXPECT_EQ(boost::filesystem::status(marker()).type(), boost::filesystem::fifo_file);
+    EXPECT_THAT(messages(), ElementsAre("info switch TESK to debug mode, create file:" + marker().string(),
+                                        "error debug mode file operation failed: " + std::to_string(ENXIO)));
 }
 
 TEST_F(ControlHandlersTest, UnusableFolderIsRefusedAndATooLongStringThrows) {
@@ -124,14 +168,35 @@ TEST_F(ControlHandlersTest, SettingsRequestsChangeOnlyTheControlServicesFile) {
 
 TEST_F(ControlHandlersTest, RestartNamesTheModuleBehindTheLastSeparator) {
     run(4, wiretest::WireWriter().str("C:\\Program Files/TESK\\tesk-client-not-running").data());
-    run(4, wiretest::WireWriter().str("tesk-client-not-running").data());
+    run(4, wiretest::WireWriter().str("tesk-alone-not-running").data());
     m_restarter.stop();
     const std::string received = "info start ro restart TESK, receive tesk path:";
     const std::vector<std::string> expected = {received + "C:\\Program Files/TESK\\tesk-client-not-running",
-                                               received + "tesk-client-not-running", "info tesk-client-not-running",
+                                               "info tesk-client-not-running", received + "tesk-alone-not-running",
+                                               "info tesk-alone-not-running",
                                                // No such client runs: the restart is tried at once.
-                                               "info try to run:tesk-client-not-running"};
+                                               "info try to run:C:\\Program Files/TESK\\tesk-client-not-running",
+                                               "info try to run:tesk-alone-not-running"};
     EXPECT_THAT(messages(), ::testing::IsSupersetOf(expected));
+}
+
+// Type 9 starts the calculations service's updater, type 6 the control service's own. Neither file is
+// there, so each logs what it starts and fails with 2 (file not found); one of that name that some other
+// program runs already is skipped instead.
+TEST_F(ControlHandlersTest, EachUpdaterRequestStartsItsOwnUpdater) {
+    run(9);
+    run(6);
+    const std::string calcs = "\"" + m_module.str() + "/tesklocalsvc_autoupdate.exe\"";
+    const std::string own = "\"" + m_module.str() + "/teskctrlsvc_autoupdate.exe\"";
+    const std::string skipped = " process already has been launched, skip it this time";
+    const auto logged = messages();
+    ASSERT_EQ(logged.size(), 4u);
+    EXPECT_EQ(logged[0], "info " + calcs + " " + calcs + " force");
+    EXPECT_THAT(logged[1], AnyOf("error error, can't launch calcs service autoupdater !2",
+                                 "warning tesklocalsvc_autoupdate.exe" + skipped));
+    EXPECT_EQ(logged[2], "info " + own + " force");
+    EXPECT_THAT(logged[3],
+                AnyOf("error error, can't launch autoupdater !", "warning teskctrlsvc_autoupdate.exe" + skipped));
 }
 
 TEST_F(ControlHandlersTest, StopAndStartOfAServiceThatIsNotInstalledAreReported) {

@@ -3,9 +3,11 @@
 #include "process/ClientRestarter.h"
 
 #include <chrono>
+#include <cstdlib>
 #include <csignal>
 #include <fstream>
 #include <future>
+#include <thread>
 #include <unistd.h>
 
 #include <gmock/gmock.h>
@@ -16,12 +18,15 @@
 #include "platform/Processes.h"
 #include "platform/UserSession.h"
 #include "process/ProcessFinder.h"
+#include "support/ThreadCount.h"
 
 namespace {
 
 namespace fs = boost::filesystem;
 using ::testing::Contains;
 using ::testing::ElementsAre;
+using ::testing::IsSupersetOf;
+using ::testing::Not;
 
 // The user of the fake session: nobody when the test runs as root (a root service switches to it).
 const uid_t kSessionUser = ::geteuid() == 0 ? 65534 : ::geteuid();
@@ -40,6 +45,8 @@ protected:
         fs::current_path(m_folder.path());
     }
     ~ClientRestartTest() override {
+        for (const char* name : kServiceOnlyNames)
+            ::unsetenv(name);
         fs::current_path(m_previousFolder);
         for (const auto& name : m_started)
             for (int pid : platform::FindProcessesByName(name))
@@ -87,6 +94,9 @@ protected:
     }
     std::vector<std::string> messages() const { return testsupport::logMessages(m_log.path()); }
 
+    // Variables the service has and the session has not; one whose name begins with a session variable's.
+    static constexpr const char* kServiceOnlyNames[] = {"TESK_SERVICE_MARK", "TESK_SESSION_MARK_LONGER"};
+
     const std::string m_suffix;
     testsupport::ScopedPlatformRoot m_root;
     testsupport::TempDir m_folder;
@@ -109,13 +119,22 @@ TEST_F(ClientRestartTest, ClientIsFoundByItsExactNameOrElseByItsLauncher) {
     EXPECT_EQ(findProcessByModuleName(name).Pid(), clientPid);
 }
 
+// The relaunched client gets the service's environment with the session's laid over it: a variable of
+// both has the session's value, the service's others stay.
 TEST_F(ClientRestartTest, KilledClientIsRelaunchedOnceInTheSessionWithItsEnvironment) {
+    for (const char* name : kServiceOnlyNames)
+        ::setenv(name, "service", 1);
+    ::setenv("TESK_SESSION_MARK", "service", 1);
     startSession();
     int clientPid = 0;
     const std::string path = startClient(clientPid);
+    const std::string name = fs::path(path).filename().string();
+    // The same program by another path: the client is found by its name, so this adds nothing.
+    const std::string samePath = m_folder.str() + "/./" + name;
     process::ClientRestarter restarter;
-    restarter.restart(findProcessByModuleName(fs::path(path).filename().string()), path);
-    restarter.restart(findProcessByModuleName(fs::path(path).filename().string()), path);
+    restarter.restart(findProcessByModuleName(name), path);
+    restarter.restart(findProcessByModuleName(name), path);
+    restarter.restart(findProcessByModuleName(name), samePath);
     ASSERT_TRUE(testsupport::waitUntil([&] { return reports().size() == 1; }));
     ::kill(clientPid, SIGKILL);
 
@@ -130,15 +149,49 @@ TEST_F(ClientRestartTest, KilledClientIsRelaunchedOnceInTheSessionWithItsEnviron
     EXPECT_EQ(credentials.uid, kSessionUser);
     std::vector<std::string> environment;
     ASSERT_EQ(platform::ReadProcessEnvironment(relaunched, environment), 0);
-    EXPECT_THAT(environment, Contains("TESK_SESSION_MARK=fake" + m_suffix));
+    EXPECT_THAT(environment,
+                IsSupersetOf({"TESK_SESSION_MARK=fake" + m_suffix, std::string("TESK_SERVICE_MARK=service"),
+                              std::string("TESK_SESSION_MARK_LONGER=service")}));
+    EXPECT_THAT(environment, Not(Contains("TESK_SESSION_MARK=service")));
     for (const auto& report : reports())
         EXPECT_THAT(report.fds, ElementsAre(0, 1, 2));
 
     restarter.stop();
     EXPECT_EQ(platform::FindProcessesByName("TeskClient" + m_suffix).size(), 1u);
-    EXPECT_THAT(messages(), ElementsAre("warning a restart of " + path + " is pending already, request ignored",
+    const std::string pending = "warning a restart of " + name + " is pending already, restart of ";
+    EXPECT_THAT(messages(), ElementsAre(pending + path + " ignored", pending + samePath + " ignored",
                                         "info try to run:" + path,
                                         "info started " + path + " in the user session, pid:" + std::to_string(relaunched)));
+}
+
+// As a hostile client would ask: many paths ending in a running program's name, then paths of many other
+// names, each waiting for that program. One restart per name waits, sixteen at most; each other request
+// is logged and dropped, holding no thread.
+TEST_F(ClientRestartTest, PendingRestartsAreOnePerProgramNameAndSixteenAtMost) {
+    int clientPid = 0;
+    const std::string path = startClient(clientPid);
+    const std::string name = fs::path(path).filename().string();
+    std::thread([] {}).join();  // a thread sanitizer starts its own thread with the first one created
+    const std::size_t threads = testsupport::threadCount();
+    std::vector<std::string> expected;
+    process::ClientRestarter restarter;
+    for (int i = 0; i < 1100; ++i) {
+        const std::string samePath = "/nowhere/" + std::to_string(i) + "/" + name;
+        restarter.restart(platform::ProcessHandle::Open(clientPid), samePath);
+        if (i > 0)
+            expected.push_back("warning a restart of " + name + " is pending already, restart of " + samePath +
+                               " ignored");
+    }
+    for (int i = 1; i <= 20; ++i) {
+        const std::string otherPath = "/nowhere/" + name + "-" + std::to_string(i);
+        restarter.restart(platform::ProcessHandle::Open(clientPid), otherPath);
+        if (i >= 16)  // the first name and fifteen others wait
+            expected.push_back("warning 16 restarts are pending already, restart of " + otherPath + " ignored");
+    }
+    EXPECT_EQ(testsupport::threadCount() - threads, 16u);
+    restarter.stop();
+    EXPECT_EQ(testsupport::threadCount(), threads);
+    EXPECT_EQ(messages(), expected);  // and nothing started
 }
 
 TEST_F(ClientRestartTest, ClientStillRunningAfterTheWaitLimitIsNotRelaunched) {

@@ -69,7 +69,8 @@ TEST_F(HousekeepingTasksTest, LogCleanupDeletesOnlyLogsFromTwentyOneDaysBackOn) 
 
 TEST_F(HousekeepingTasksTest, UninstallKeyIsRemovedOnceAndOnlyAsALeaf) {
     using platform::RegistryHive;
-    const std::string key = tasks::kUninstallKey;
+    // The client's uninstall registration as the installer writes it, not as the task names it.
+    const std::string key = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\TESK";
     ASSERT_EQ(platform::RegSetStringValue(RegistryHive::LocalMachine, key, "DisplayName", "TESK"), 0);
     tasks::CheckRegistryTask task;
     task.execute();
