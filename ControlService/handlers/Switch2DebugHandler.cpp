@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "Logging/Log.h"
@@ -43,14 +44,19 @@ int openMarkerFolder(const std::string& folder, int& markerFolder) {
 }
 
 // Creates or empties the marker. A FIFO planted as the marker must not hold the worker until someone
-// reads it: it fails (ENXIO) instead of blocking.
+// reads it: it fails (ENXIO) instead of blocking. Only a regular file with no other name is emptied: a
+// hard link planted as the marker would otherwise let a client empty any file the service can write.
 int createMarker(int markerFolder) {
-    const int fd =
-        ::openat(markerFolder, "debug", O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
-    if (fd < 0)
+    const Descriptor marker(
+        ::openat(markerFolder, "debug", O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644));
+    if (marker.get() < 0)
         return errno;
-    ::close(fd);
-    return 0;
+    struct stat status {};
+    if (::fstat(marker.get(), &status) != 0)
+        return errno;
+    if (!S_ISREG(status.st_mode) || status.st_nlink != 1)
+        return EMLINK;
+    return ::ftruncate(marker.get(), 0) == 0 ? 0 : errno;
 }
 
 // Removing a link removes the link itself, never its target. A marker that is not there is no failure.

@@ -121,6 +121,23 @@ TEST_F(ControlHandlersTest, LinksBelowTheClientsFolderAreNeverFollowed) {
     }
 }
 
+// A hard link planted as the marker is a second name of another file: "on" leaves that file as it is,
+// and "off" removes only the client's name for it.
+TEST_F(ControlHandlersTest, HardLinkAsTheMarkerIsNotEmptied) {
+    const boost::filesystem::path elsewhere = m_module.path() / "keep";
+    std::ofstream(elsewhere.string()) << "keep me";
+    boost::filesystem::create_hard_link(elsewhere, marker());
+
+    switchDebug(1, m_client.str());
+    EXPECT_EQ(readFile(elsewhere), "keep me");
+    switchDebug(0, m_client.str());
+    EXPECT_EQ(readFile(elsewhere), "keep me");
+    EXPECT_FALSE(boost::filesystem::exists(marker()));
+    EXPECT_THAT(messages(), ElementsAre("info switch TESK to debug mode, create file:" + marker().string(),
+                                        "error debug mode file operation failed: " + std::to_string(EMLINK),
+                                        "info switch TESK to normal mode, remove file:" + marker().string()));
+}
+
 // A FIFO planted as the marker fails at once instead of holding the worker until somebody reads it.
 TEST_F(ControlHandlersTest, FifoAsTheMarkerDoesNotBlock) {
     ASSERT_EQ(::mkfifo(marker().c_str(), 0600), 0);
