@@ -1,6 +1,12 @@
 // The service's own binomial trees, used by the option calculator: Cox-Ross-Rubinstein American
 // calls and puts, with and without discrete cash dividends, and a tree pricer with Cox-Ross-Rubinstein
 // or Jarrow-Rudd parameters for European or American options. Pure functions, all in double.
+//
+// A Cox-Ross-Rubinstein tree whose probability p would leave [0, 1] (sigma·√dt < |r|·dt: a volatility
+// low against the rate, or none at all, or no time) takes the fewest more steps that keep p inside, up to
+// MAX_TREE_STEPS (MAX_DIVIDEND_TREE_STEPS with dividends). Where none do, it is worth the value it tends
+// to: the larger of Black-Scholes on S less the dividends' present value and, for an American option,
+// the best exercise along the stock's expected path; without time, the intrinsic value.
 #pragma once
 
 #include <vector>
@@ -33,8 +39,8 @@ double crrAmericanCall(double S, double K, double r, double sigma, double T, int
 double crrAmericanPut(double S, double K, double r, double sigma, double T, int steps);
 
 // The same with cash dividends `amounts` paid at `times` (years from now, ascending): the tree is cut at
-// the first dividend and each node there is valued by a new tree from its price less the dividend. With
-// T ≤ 0 the intrinsic value at S.
+// the first dividend and each node there is valued by a new tree from its price less the dividend, never
+// below 0. With T ≤ 0 the intrinsic value at S.
 double crrAmericanCallWithDividends(double S, double K, double r, double sigma, double T, int steps,
                                     const std::vector<double>& times, const std::vector<double>& amounts);
 double crrAmericanPutWithDividends(double S, double K, double r, double sigma, double T, int steps,

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "pricing/CrrDriftDominated.h"
 #include "pricing/CrrLattice.h"
 #include "pricing/CrrTrees.h"
 #include "pricing/DividendSchedule.h"
@@ -112,12 +113,21 @@ double DividendTree(bool isCall, double S, double X, double r, double sigma, dou
     if (!AllFinite(S, X, r, sigma, T))
         return 0.0;
     S = std::max(S, 0.0);
-    if (std::fabs(sigma) < 0.01 || steps <= 0 || T <= 0.0)
+    if (steps <= 0 || T <= 0.0)
         return ExerciseValue(isCall, S, X);
     std::vector<CashDividend> schedule;
     if (!SortedDividends(times, amounts, schedule))
         return 0.0;
-    steps = BoundedSteps(steps, T, schedule);
+    // Below 1 % volatility a dividend tree is worth what it tends to without volatility, where the rate
+    // still counts: a call is worth S less the dividends and the discounted strike, above its intrinsic value.
+    if (std::fabs(sigma) < 0.01 && !schedule.empty())
+        return FiniteOrZero(DriftDominatedValue(isCall, S, X, T, r, 0.0, sigma, schedule));
+    // The fewest steps that keep the probability in [0, 1] may cost more than the work bound allows.
+    steps = StepsWithProbabilityInRange(r, 0.0, sigma, T, std::min(steps, kMaxTreeSteps), kMaxTreeSteps);
+    if (steps > 0)
+        steps = BoundedSteps(steps, T, schedule);
+    if (steps == 0 || !PlainLattice(r, sigma, T / steps).probabilityInRange)
+        return FiniteOrZero(DriftDominatedValue(isCall, S, X, T, r, 0.0, sigma, schedule));
     const DividendTreeTerms terms{isCall, X, r, sigma};
     const CashDividend* first = schedule.data();
     return FiniteOrZero(DividendTreeValue(terms, steps, S, T, first, first + schedule.size(), 0.0));

@@ -1,5 +1,6 @@
 #include "pricing/CrrLattice.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace Pricing {
@@ -31,20 +32,41 @@ double RollBackAs(double X, const CrrLattice& lattice, const std::vector<double>
     return value[0];
 }
 
+bool InUnitInterval(double p) { return p >= 0.0 && p <= 1.0; }
+
 }  // namespace
 
 CrrLattice PlainLattice(double r, double sigma, double dt) {
     const double growth = std::exp(r * dt);
     const double up = std::exp(sigma * std::sqrt(dt));
     const double down = 1.0 / up;
-    const double p = std::fabs(up - down) < 0.0001 ? 0.5 : (growth - down) / (up - down);
-    return {sigma * std::sqrt(dt), p, 1.0 / growth};
+    const double p = (growth - down) / (up - down);
+    // Even odds stand in for p only where the moves (nearly) coincide; they ignore the rate, so a tree on
+    // them is right only without one.
+    if (std::fabs(up - down) < 0.0001)
+        return {sigma * std::sqrt(dt), 0.5, 1.0 / growth, InUnitInterval(p) && r == 0.0};
+    return {sigma * std::sqrt(dt), p, 1.0 / growth, InUnitInterval(p)};
 }
 
 CrrLattice YieldLattice(double r, double q, double sigma, double dt) {
     const double up = std::exp(sigma * std::sqrt(dt));
     const double down = 1.0 / up;
-    return {sigma * std::sqrt(dt), (std::exp((r - q) * dt) - down) / (up - down), std::exp(-r * dt)};
+    const double p = (std::exp((r - q) * dt) - down) / (up - down);
+    return {sigma * std::sqrt(dt), p, std::exp(-r * dt), InUnitInterval(p)};
+}
+
+int StepsWithProbabilityInRange(double r, double q, double sigma, double T, int steps, int maxSteps) {
+    if (YieldLattice(r, q, sigma, T / steps).probabilityInRange)
+        return steps;
+    const double needed = std::ceil(T * (r - q) * (r - q) / (sigma * sigma));
+    if (!(needed <= maxSteps))
+        return 0;
+    // Rounding can leave the bound itself a hair outside; a step or two more always settles it.
+    const int first = std::max(steps, static_cast<int>(needed));
+    for (int n = first; n <= maxSteps && n <= first + 2; ++n)
+        if (YieldLattice(r, q, sigma, T / n).probabilityInRange)
+            return n;
+    return 0;
 }
 
 double ExerciseValue(bool isCall, double price, double X) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "pricing/CrrDriftDominated.h"
 #include "pricing/CrrLattice.h"
 #include "pricing/FiniteGuard.h"
 
@@ -19,9 +20,20 @@ double TreeValue(Carry carry, bool isCall, int steps, double S, double X, double
     if (steps <= 0 || T <= 0.0)
         return ExerciseValue(isCall, S, X);
     steps = std::min(steps, kMaxTreeSteps);
-    const double dt = T / steps;
-    const CrrLattice lattice = carry == Carry::Yield ? YieldLattice(r, q, sigma, dt) : PlainLattice(r, sigma, dt);
-    return FiniteOrZero(AmericanTree(isCall, steps, S, X, lattice));
+    const auto lattice = [&](int n) {
+        return carry == Carry::Yield ? YieldLattice(r, q, sigma, T / n) : PlainLattice(r, sigma, T / n);
+    };
+    CrrLattice chosen = lattice(steps);
+    if (!chosen.probabilityInRange) {
+        // Too little volatility for the carry at this step count: take more steps, or the closed form the
+        // tree tends to when no count within the limit will do.
+        steps = StepsWithProbabilityInRange(r, q, sigma, T, steps, kMaxTreeSteps);
+        if (steps > 0)
+            chosen = lattice(steps);
+        if (steps == 0 || !chosen.probabilityInRange)
+            return FiniteOrZero(DriftDominatedValue(isCall, S, X, T, r, q, sigma, {}));
+    }
+    return FiniteOrZero(AmericanTree(isCall, steps, S, X, chosen));
 }
 
 }  // namespace

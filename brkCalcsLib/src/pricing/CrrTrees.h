@@ -2,6 +2,8 @@
 //
 // Every tree takes at most kMaxTreeSteps steps; a caller asking for more gets kMaxTreeSteps. A tree of
 // n steps costs about n^2/2 node updates, so the bound keeps one price to a few milliseconds.
+// A tree whose up-move probability would leave [0, 1] (a volatility low against the carry) takes the
+// fewest more steps that keep it inside, and where none within the bound do, DriftDominatedValue.
 // With steps <= 0 or T <= 0 a tree is worth the payoff at S. Node prices S exp((2j - n) sigma sqrt(dt))
 // and values are never negative; a non-finite argument, or a tree whose node prices leave the range of a
 // double (sigma 40 over 10 years), prices to 0.

@@ -1,5 +1,6 @@
 #include "models/BinomialTrees.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <string>
@@ -7,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "brkCalcsLib/pricing/ReferenceFormulas.h"
 #include "models/Calculations.h"
 
 namespace {
@@ -53,8 +55,106 @@ TEST(BinomialTrees, AmericanTreesMatchPublishedValuesAndTheEuropeanTree) {
     // No steps: the intrinsic value.
     EXPECT_EQ(crrAmericanCall(110, K, r, sigma, T, 0), 10.0);
     EXPECT_EQ(crrAmericanPut(110, K, r, sigma, T, 0), 0.0);
-    // A tiny sigma·√dt takes even odds; the probability formula would give millions here.
-    EXPECT_LT(crrAmericanCall(S, K, r, 1e-9, T, 1), 1e-6);
+    // A tiny sigma·√dt without a rate takes even odds.
+    EXPECT_LT(crrAmericanCall(S, K, 0.0, 1e-9, T, 1), 1e-6);
+}
+
+TEST(BinomialTrees, LowVolatilityAgainstTheRateStaysWithinNoArbitrageBounds) {
+    // Where sigma·√dt < r·dt the up-move probability leaves [0, 1] and the trees explode.
+    struct Case {
+        const char* name;
+        double S, K, T, r, sigma;
+        int steps;
+    };
+    const Case cases[] = {
+        {"rate 50 %", 100, 100, 1, 0.5, 0.02, 100},
+        {"rate 200 % for 10 years", 100, 150, 10, 2.0, 0.02, 100},
+        {"5 steps at 1 % volatility", 100, 100, 1, 0.05, 0.01, 5},
+        {"5 steps, probability 1.25", 100, 100, 1, 0.1, 0.03, 5},
+        {"one step at a volatility of 1e-9", 100, 100, 1, 0.05, 1e-9, 1},
+        // More steps bring p back only where the moves nearly coincide and even odds stand in for it.
+        {"0.1 % volatility at 4 %", 100, 100, 1, 0.04, 0.001, 100},
+    };
+    for (const Case& c : cases) {
+        const double pvDividend = 2.0 * std::exp(-c.r * c.T / 2);
+        const std::vector<double> times{c.T / 2}, amounts{2.0};
+        for (bool call : {true, false}) {
+            const double european = PricingReference::BlackScholes(call, c.S, c.K, c.T, c.r, c.r, c.sigma);
+            const PricingReference::Bounds europeanBounds = PricingReference::EuropeanBounds(call, c.S, c.K, c.T, c.r);
+            const PricingReference::Bounds americanBounds = PricingReference::AmericanBounds(call, c.S, c.K, c.T, c.r);
+            const PricingReference::Bounds dividendBounds =
+                PricingReference::AmericanBounds(call, c.S, c.K, c.T, c.r, 0.0, pvDividend);
+            const double tree = call ? crrAmericanCall(c.S, c.K, c.r, c.sigma, c.T, c.steps)
+                                     : crrAmericanPut(c.S, c.K, c.r, c.sigma, c.T, c.steps);
+            const double levels = binomialPrice(c.S, c.K, c.T, c.sigma, c.r, c.steps + 1,
+                                                call ? AMERICAN_CALL : AMERICAN_PUT, COX_ROSS_RUBINSTEIN);
+            const double europeanTree = binomialPrice(c.S, c.K, c.T, c.sigma, c.r, c.steps + 1,
+                                                      call ? EUROPEAN_CALL : EUROPEAN_PUT, COX_ROSS_RUBINSTEIN);
+            const double withDividend =
+                call ? crrAmericanCallWithDividends(c.S, c.K, c.r, c.sigma, c.T, c.steps, times, amounts)
+                     : crrAmericanPutWithDividends(c.S, c.K, c.r, c.sigma, c.T, c.steps, times, amounts);
+            SCOPED_TRACE(testing::Message() << c.name << (call ? " call: " : " put: ") << tree << ", " << levels
+                                            << ", European " << europeanTree << ", with a dividend " << withDividend);
+            for (double american : {tree, levels}) {
+                EXPECT_GE(american, americanBounds.lower - 1e-9);
+                EXPECT_LE(american, americanBounds.upper);
+                EXPECT_GE(american, european - 2e-3);
+            }
+            EXPECT_GE(europeanTree, europeanBounds.lower - 1e-9);
+            EXPECT_LE(europeanTree, europeanBounds.upper);
+            EXPECT_NEAR(europeanTree, european, 2e-3);
+            // Without dividends early exercise of a call never pays: it is the European call.
+            if (call) {
+                EXPECT_NEAR(tree, european, 2e-3);
+            }
+            // The dividend falls on the step at or before its date, so the tree may run up to one step short
+            // of expiry: at a rate of 50 % that is worth a few cents.
+            EXPECT_GE(withDividend, dividendBounds.lower - 0.05);
+            EXPECT_LE(withDividend, dividendBounds.upper);
+        }
+    }
+}
+
+TEST(BinomialTrees, EuropeanTreeWithoutTimeOrVolatilityIsItsLimit) {
+    // u = d = 1 makes the probability 0 / 0; u − d just above 0 makes it huge.
+    struct Case {
+        double S, K, T, r, sigma;
+    };
+    const Case cases[] = {
+        {110, 100, 0, 0.05, 0.2}, {90, 100, 0, 0.05, 0.2},   {100, 100, 1, 0.05, 0},
+        {95, 100, 1, 0.05, 0},    {100, 100, 1, -0.02, 0},   {100, 100, 1, 0.05, 1e-7},
+    };
+    for (const Case& c : cases) {
+        // No time: the intrinsic value; no volatility: the discounted forward payoff.
+        const double strike = c.K * std::exp(-c.r * c.T);
+        const double call = std::max(c.S - strike, 0.0);
+        const double put = std::max(strike - c.S, 0.0);
+        for (int levels : {2, 100}) {
+            SCOPED_TRACE(testing::Message() << "S " << c.S << " T " << c.T << " r " << c.r << " sigma " << c.sigma
+                                            << " levels " << levels);
+            EXPECT_NEAR(binomialPrice(c.S, c.K, c.T, c.sigma, c.r, levels, EUROPEAN_CALL, COX_ROSS_RUBINSTEIN), call,
+                        1e-9);
+            EXPECT_NEAR(binomialPrice(c.S, c.K, c.T, c.sigma, c.r, levels, EUROPEAN_PUT, COX_ROSS_RUBINSTEIN), put,
+                        1e-9);
+        }
+    }
+}
+
+TEST(BinomialTrees, DividendNeverTakesTheStockBelowZero) {
+    // A dividend above every node price at its date leaves a stock worth 0: a put is then exercised for K
+    // at once, and before the dividend (the node prices stay well above K·(1 − e^(−r·t0))) it is held.
+    struct Case {
+        double S, K, r, sigma, T, t0, D;
+    };
+    const Case cases[] = {
+        {50, 50, 0.05, 0.3, 1, 0.5, 1000},
+        {100, 120, 0.03, 0.25, 2, 1, 1e4},
+        {10, 10, 0.0, 2.0, 1, 0.5, 1e9},
+    };
+    for (const Case& c : cases)
+        EXPECT_NEAR(crrAmericanPutWithDividends(c.S, c.K, c.r, c.sigma, c.T, 100, {c.t0}, {c.D}),
+                    c.K * std::exp(-c.r * c.t0), 1e-9)
+            << c.S << " " << c.D;
 }
 
 TEST(BinomialTrees, DividendTreesMatchPublishedValuesAndTheirLimits) {

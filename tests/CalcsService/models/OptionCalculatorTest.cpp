@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <limits>
@@ -7,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "models/BinomialTrees.h"
+#include "brkCalcsLib/pricing/ReferenceFormulas.h"
 #include "models/Calculations.h"
 #include "models/DividendSchedule.h"
 #include "support/FakeCalcsBinding.h"
@@ -166,6 +168,43 @@ TEST_F(OptionCalculator, AmericanWithTwoDividendsFallsBackToTheEuropeanTreeOnThe
     EXPECT_EQ(g_greeks[0].style, 'e');
     EXPECT_EQ(g_greeks[0].S, 98.0);
     EXPECT_EQ(g_greeks[0].times, years({100, 300}));
+}
+
+TEST_F(OptionCalculator, TheoreticalValuesAtTheEdgesAreBlackScholesOrItsLimit) {
+    // A rate of 50 % against a volatility of 2 % takes the tree's probability out of [0, 1]; no time or no
+    // volatility makes it 0 / 0. S = 110, K = 100.
+    struct Case {
+        std::int16_t style;
+        std::uint32_t days;
+        double volatility;  // percent
+        double rate;
+    };
+    const Case cases[] = {{0, 365, 2, 0.5}, {1, 365, 2, 0.5}, {1, 0, 20, 0.05}, {1, 365, 0, 0.05}, {0, 365, 0, 0.05}};
+    for (const Case& c : cases) {
+        OptionCalculatorPacket p = request(c.style, c.days, 100);
+        p.underlyingPrice = 110;
+        p.volatility = c.volatility;
+        p.interestRate = c.rate;
+        OptionCalculatorResult priced;
+        calculations.calcOptionCalculator(p, priced);
+        ASSERT_EQ(priced.rows.size(), 6u);
+        const double T = c.days / 365.0;
+        const double sigma = c.volatility / 100;
+        const double S = p.underlyingPrice, K = p.strike;
+        const double strike = K * std::exp(-c.rate * T);
+        // No time: the intrinsic value; no volatility: the discounted forward payoff (early exercise of a call
+        // without dividends never pays, and of the put here neither, it is out of the money).
+        const double call = T == 0 ? std::max(S - K, 0.0)
+                            : sigma == 0 ? std::max(S - strike, 0.0)
+                                         : PricingReference::BlackScholes(true, S, K, T, c.rate, c.rate, sigma);
+        const double put = T == 0 ? std::max(K - S, 0.0)
+                           : sigma == 0 ? std::max(strike - S, 0.0)
+                                        : PricingReference::BlackScholes(false, S, K, T, c.rate, c.rate, sigma);
+        SCOPED_TRACE(testing::Message() << "style " << c.style << " days " << c.days << " volatility "
+                                        << c.volatility << " rate " << c.rate);
+        EXPECT_NEAR(priced.rows[0].call, call, 2e-3);
+        EXPECT_NEAR(priced.rows[0].put, put, 2e-3);
+    }
 }
 
 TEST_F(OptionCalculator, StepCountsOutsideTheTreesLimitsAreRefused) {

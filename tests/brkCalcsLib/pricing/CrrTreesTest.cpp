@@ -47,8 +47,63 @@ TEST(CrrTrees, DegenerateTreesAreWorthThePayoff) {
     // Stock prices never go below 0.
     EXPECT_EQ(CrrPutTree(50, 0.1, -5, 50, 0.4, 1), 50.0);
     EXPECT_EQ(CrrCallTree(50, 0.1, -5, 50, 0.4, 1), 0.0);
-    // No volatility: the yield lattice has no probability; exercising now is what is left.
-    EXPECT_EQ(CrrYieldCallTree(100, 1, 50, 40, 0.05, 0.0, 0.0), 10.0);
+}
+
+TEST(CrrTrees, LowVolatilityAgainstTheCarryStaysWithinNoArbitrageBounds) {
+    // Where sigma sqrt(dt) < |r - q| dt the up-move probability leaves [0, 1] and the trees explode.
+    struct Case {
+        const char* name;
+        double S, X, T, r, q, sigma;
+        int steps;
+    };
+    const Case cases[] = {
+        {"rate 50 %", 100, 100, 1, 0.5, 0, 0.02, 100},
+        {"rate 200 % for 10 years", 100, 150, 10, 2.0, 0, 0.02, 100},
+        {"5 steps at 1 % volatility", 100, 100, 1, 0.05, 0, 0.01, 5},
+        {"5 steps, probability 1.25", 100, 100, 1, 0.1, 0, 0.03, 5},
+        {"no volatility", 50, 40, 1, 0.05, 0, 0, 100},
+        // More steps bring p back only where the moves nearly coincide and even odds stand in for it.
+        {"0.1 % volatility at 4 %", 100, 100, 1, 0.04, 0, 0.001, 100},
+        {"0.5 % volatility, in the money", 55, 50, 1, 0.05, 0, 0.005, 100},
+        {"yield 30 %", 100, 100, 1, 0, 0.3, 0.02, 100},
+        {"yield 40 % against a rate of 10 %, 20 steps", 100, 110, 2, 0.1, 0.4, 0.05, 20},
+    };
+    const std::vector<double> dividend{2.0};
+    for (const Case& c : cases) {
+        for (bool call : {true, false}) {
+            std::vector<double> values{call ? CrrYieldCallTree(c.steps, c.T, c.S, c.X, c.r, c.q, c.sigma)
+                                            : CrrYieldPutTree(c.steps, c.T, c.S, c.X, c.r, c.q, c.sigma)};
+            if (c.q == 0.0)
+                values.push_back(call ? CrrCallTree(c.steps, c.r, c.S, c.X, c.sigma, c.T)
+                                      : CrrPutTree(c.steps, c.r, c.S, c.X, c.sigma, c.T));
+            const double european = PricingReference::BlackScholes(call, c.S, c.X, c.T, c.r, c.r - c.q, c.sigma);
+            const PricingReference::Bounds bounds = PricingReference::AmericanBounds(call, c.S, c.X, c.T, c.r, c.q);
+            for (double value : values) {
+                SCOPED_TRACE(testing::Message() << c.name << (call ? " call " : " put ") << value);
+                EXPECT_GE(value, bounds.lower - 1e-9);
+                EXPECT_LE(value, bounds.upper);
+                EXPECT_GE(value, european - 2e-3);
+                // Without a yield early exercise of a call never pays: it is the European call.
+                if (call && c.q == 0.0) {
+                    EXPECT_NEAR(value, european, 2e-3);
+                }
+            }
+            if (c.q != 0.0)
+                continue;
+            const std::vector<double> halfway{c.T / 2};
+            const double pvDividend = dividend[0] * std::exp(-c.r * halfway[0]);
+            const double withDividend =
+                call ? CrrDividendCallTree(c.S, c.X, c.r, c.sigma, c.T, c.steps, halfway, dividend)
+                     : CrrDividendPutTree(c.S, c.X, c.r, c.sigma, c.T, c.steps, halfway, dividend);
+            const PricingReference::Bounds dividendBounds =
+                PricingReference::AmericanBounds(call, c.S, c.X, c.T, c.r, 0.0, pvDividend);
+            SCOPED_TRACE(testing::Message() << c.name << (call ? " call " : " put ") << withDividend << " dividend");
+            // The dividend falls on the step at or before its date, so the tree may run up to one step short of
+            // expiry: at a rate of 50 % that is worth a few cents.
+            EXPECT_GE(withDividend, dividendBounds.lower - 0.05);
+            EXPECT_LE(withDividend, dividendBounds.upper);
+        }
+    }
 }
 
 TEST(CrrTrees, StepsAreBounded) {

@@ -124,6 +124,22 @@ TEST(CalcIV, RoundTripsEveryModel) {
     }
 }
 
+TEST(CalcIV, TreeModelSolvesAtHighRates) {
+    // At sigma 0.02, the first volatility tried, a 100-step tree at these rates has its probability
+    // outside [0, 1]. At 100 % the call is nearly S - X e^-rT: its price moves by about 0.08 per unit of
+    // volatility, so the solver's price tolerance of 1e-4 leaves about 1e-3 of volatility.
+    for (double r : {0.3, 0.5, 1.0}) {
+        const auto tree = [r](double sigma) { return CrrDividendTree(kNone, kNone, 'c', 100, 100, 100, 1, r, sigma); };
+        const double price = tree(kTrueSigma);
+        double volatility = -1;
+        EXPECT_EQ(CalcIV(volatility, 'c', kNone, CRR, 100, false, 100, 100, 1, r, r, price, -1.0, kNone),
+                  eCalcIVSuccess)
+            << r;
+        EXPECT_NEAR(volatility, kTrueSigma, r < 1.0 ? 1e-4 : 1e-3) << r;
+        EXPECT_NEAR(tree(volatility), price, 1e-4) << r;
+    }
+}
+
 TEST(CalcIV, PutWithRgwModelIsSolvedWithBlackScholes) {
     const double price = BlackScholesCarry(42, 40, 0.5, 0.1, 0.06, 0.27, 'p');
     double viaRgw = -1, viaBs = -2;
