@@ -1,7 +1,7 @@
 // Loading and releasing the library, and forgetting what the bridge holds for a client.
 #include <cerrno>
 #include <exception>
-#include <iostream>
+#include <malloc.h>
 #include <string>
 
 #include "CalcDll/BrkCalcDll.h"
@@ -28,11 +28,9 @@ bool InitCalcDLL(const char* libraryFileName, const char* logFilePattern) {
                          &getUserVolatilityCallback, nullptr);
         dll.SetThreadCount(kLibraryThreads);
         const std::string fileName = libraryFileName ? libraryFileName : kLibraryFileName;
-        std::cout << fileName << std::endl;
         dll.Load(fileName.c_str());
         const std::string pattern =
             logFilePattern ? logFilePattern : g_strModuleDir + g_serviceValues.logFileSuffix;
-        std::cout << pattern << std::endl;
         dll.InitLogger(pattern.c_str());
         LOG_SEV(info) << "CalcDll was loaded from " << fileName;
         return true;
@@ -68,6 +66,10 @@ void Clear() {
     LOG_SEV(info) << "ExternalCalcs::Clear";
     Bridge::clearUserVolatilities();
     wakeAsyncResults();
+    // The released records came from the malloc arenas of the previous session's threads, which the
+    // next session's threads need not reuse: without giving the free pages back, each client's records
+    // would add to the process's memory instead of taking the place of the last one's.
+    ::malloc_trim(0);
 }
 
 }  // namespace ExternalCalcs

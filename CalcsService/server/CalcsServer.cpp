@@ -30,7 +30,7 @@ server::~server() {
 std::shared_ptr<Network::SessionBase> server::makeSession() {
     return std::make_shared<session>(m_io, m_settings.handlers ? m_settings.handlers()
                                                                : Packets::PacketProcessor::HandlerTable(),
-                                     m_settings.session);
+                                     m_settings.session, m_settings.backlogLimit);
 }
 
 void server::onAccepted(const std::shared_ptr<Network::SessionBase>& accepted) {

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstddef>
 #include <functional>
 #include <memory>
 
@@ -16,6 +17,8 @@
 
 struct ServerSettings {
     SessionTimings session;
+    // What a session may hold for its client before it stops reading and taking requests.
+    std::size_t backlogLimit = Network::Backlog::kDefaultLimit;
     std::chrono::milliseconds updaterDelay{15000};
     std::chrono::milliseconds updaterPeriod{900000};
     // Builds each session's handler table.

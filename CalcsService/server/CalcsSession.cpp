@@ -11,8 +11,8 @@
 #include "calcdll_api/DllBridge.h"
 
 session::session(boost::asio::io_context& io, Packets::PacketProcessor::HandlerTable handlers,
-                 const SessionTimings& timings)
-    : Network::SessionBase(io),
+                 const SessionTimings& timings, std::size_t backlogLimit)
+    : Network::SessionBase(io, Replies::sendThread, backlogLimit),
       m_timings(timings),
       m_stats(timings.statsInterval),
       m_processor(std::move(handlers)) {}

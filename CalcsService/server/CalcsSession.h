@@ -4,6 +4,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 
 #include "packets/PacketProcessor.h"
 #include "server/SessionBase.h"
@@ -23,7 +24,8 @@ struct SessionTimings {
 class session : public Network::SessionBase {
 public:
     session(boost::asio::io_context& io, Packets::PacketProcessor::HandlerTable handlers,
-            const SessionTimings& timings = SessionTimings());
+            const SessionTimings& timings = SessionTimings(),
+            std::size_t backlogLimit = Network::Backlog::kDefaultLimit);
     ~session() override;
 
 protected:

@@ -17,8 +17,9 @@
 
 namespace Network {
 
-SessionBase::SessionBase(boost::asio::io_context& io, std::size_t backlogLimit)
+SessionBase::SessionBase(boost::asio::io_context& io, Replies replies, std::size_t backlogLimit)
     : m_io(io),
+      m_replies(replies),
       // Not value-initialised: pages that no packet touches are never committed.
       m_recvBuffer(new std::uint8_t[MAX_PACKET_SIZE]),
       m_socket(io),
@@ -47,9 +48,11 @@ void SessionBase::start() {
     LOG_SEV(info) << "------------started: " << address() << "------------";
     m_fd = m_socket.native_handle();
     m_bStarted = true;
+    m_lastActivity = std::chrono::steady_clock::now();
     m_bStop = 0;
     m_workerThread = boost::thread(&SessionBase::workerFunc, this);
-    m_sendThread = boost::thread(&SessionBase::sendFunc, this);
+    if (m_replies == Replies::sendThread)
+        m_sendThread = boost::thread(&SessionBase::sendFunc, this);
     onStarted();
     readPacket();
 }
@@ -62,6 +65,7 @@ void SessionBase::disconnect() {
     // Ends a blocked write and the pending read; the descriptor stays open until the threads are joined.
     ::shutdown(m_fd, SHUT_RDWR);
     m_sendQueue.wakeAll();
+    m_backlog.close();
     {
         std::lock_guard<std::mutex> lock(m_stopMutex);
     }
@@ -94,7 +98,11 @@ void SessionBase::finish() {
 void SessionBase::queueReply(Packet reply) {
     if (reply.empty() || !isSendableReply(reply))
         return;
-    m_backlog.add(reply.size());
+    if (m_replies == Replies::writtenAtOnce) {
+        writeAll(reply);
+        return;
+    }
+    m_backlog.add(Backlog::Held::reply, reply.size());
     m_sendQueue.push(std::move(reply));
 }
 
@@ -155,7 +163,8 @@ void SessionBase::handleBodyRead(const boost::system::error_code& ec, std::size_
     }
     auto packet = std::make_shared<const Packet>(m_recvBuffer.get(),
                                                  m_recvBuffer.get() + PACKET_PREFIX_SIZE + bytesTransferred);
-    m_backlog.add(packet->size());
+    m_lastActivity = std::chrono::steady_clock::now();
+    m_backlog.add(Backlog::Held::request, packet->size());
     boost::asio::post(m_workerIo, [this, packet] { dispatchPacket(packet); });
     if (m_backlog.mayRead())
         readPacket();
@@ -173,6 +182,15 @@ void SessionBase::resumeReading() {
 }
 
 void SessionBase::dispatchPacket(const PacketPtr& packet) {
+    // A small request can have a large reply: while the replies waiting for the client exceed the
+    // bound (reading has paused then too), the next request waits for the send thread to drain them.
+    if (m_backlog.waitForReplyRoom())
+        processGuarded(packet);
+    if (m_backlog.release(Backlog::Held::request, packet->size()))
+        resumeReading();
+}
+
+void SessionBase::processGuarded(const PacketPtr& packet) {
     try {
         processPacket(packet);
     } catch (const boost::thread_interrupted&) {
@@ -188,8 +206,6 @@ void SessionBase::dispatchPacket(const PacketPtr& packet) {
         LOG_SEV(error) << "exception in workerFunc";
         disconnect();
     }
-    if (m_backlog.release(packet->size()))
-        resumeReading();
 }
 
 void SessionBase::workerFunc() {
@@ -215,7 +231,7 @@ void SessionBase::sendFunc() {
             // Packets still queued when the session stops are dropped.
             for (; !batch.empty() && !isStopping(); batch.pop_front()) {
                 writeAll(batch.front());
-                if (m_backlog.release(batch.front().size()))
+                if (m_backlog.release(Backlog::Held::reply, batch.front().size()))
                     resumeReading();
             }
             batch.clear();

@@ -1,8 +1,9 @@
 // One client connection of a service: reads framed packets on the io_context's thread, processes them
-// one at a time in arrival order on a worker thread, writes replies from a send thread, and ends in one
-// sequence. Any thread may ask for the end (disconnect); the owner then finishes the session on the
-// io_context's thread (finish), which joins the threads before anything is cleaned up. A service's own
-// session derives from it and adds what it processes and what it clears at the end.
+// one at a time in arrival order on a worker thread, writes replies (from a send thread when the
+// session has one, else on the thread that made them), and ends in one sequence. Any thread may ask
+// for the end (disconnect); the owner then finishes the session on the io_context's thread (finish),
+// which joins the threads before anything is cleaned up. A service's own session derives from it and
+// adds what it processes and what it clears at the end.
 #pragma once
 
 #include <atomic>
@@ -37,7 +38,12 @@ public:
     // The send thread looks at its stop flag at least this often.
     static constexpr std::chrono::milliseconds kSendWait{1000};
 
-    explicit SessionBase(boost::asio::io_context& io, std::size_t backlogLimit = Backlog::kDefaultLimit);
+    // How replies reach the socket: queued for a send thread of the session's own, so that the worker
+    // never blocks on the socket; or written at once by the thread that made them, for a protocol that
+    // hardly ever replies and should not pay a thread per connection for it.
+    enum class Replies { sendThread, writtenAtOnce };
+
+    SessionBase(boost::asio::io_context& io, Replies replies, std::size_t backlogLimit = Backlog::kDefaultLimit);
     // A session that was started must have been finished by its derived class or owner; this only
     // makes sure no thread of the base outlives it.
     virtual ~SessionBase();
@@ -65,6 +71,9 @@ public:
 
     bool isStopping() const { return m_bStop.load() != 0; }
 
+    // On the io_context's thread: when the session started or last read a packet, whichever is later.
+    std::chrono::steady_clock::time_point lastActivity() const { return m_lastActivity; }
+
 protected:
     // On the worker thread: one complete packet whose size field is within the framing's bounds. An
     // exception ends the session.
@@ -79,8 +88,8 @@ protected:
     // disconnects itself. False: the session stays idle until its owner finishes it.
     virtual bool endsWhenClientLeaves() const { return false; }
 
-    // Any thread: queues a reply for the send thread; an empty reply is ignored, a malformed one is
-    // logged and dropped.
+    // Any thread: queues a reply for the send thread, or writes it at once (see Replies); an empty
+    // reply is ignored, a malformed one is logged and dropped.
     void queueReply(Packet reply);
 
     // Sleeps for at most `timeout`; true when the session is stopping (returns at once then).
@@ -93,12 +102,14 @@ private:
     void onReadFailed();
     void resumeReading();
     void dispatchPacket(const PacketPtr& packet);
+    void processGuarded(const PacketPtr& packet);
     void workerFunc();
     void sendFunc();
     void writeAll(const Packet& packet);
     static void joinUnlessCurrent(boost::thread& thread);
 
     boost::asio::io_context& m_io;
+    const Replies m_replies;
     const std::unique_ptr<std::uint8_t[]> m_recvBuffer;  // one packet, from its first byte
     boost::asio::ip::tcp::socket m_socket;
     int m_fd = -1;  // the socket's descriptor from start until finish closes it
@@ -110,6 +121,7 @@ private:
     std::atomic<int> m_bStop{1};  // 1 until start, 0 while running, 1 again from disconnect
     bool m_bStarted = false;
     bool m_bFinished = false;
+    std::chrono::steady_clock::time_point m_lastActivity;
     std::mutex m_stopMutex;  // pairs with m_stopCond for waitForStop
     std::condition_variable m_stopCond;
     boost::thread m_workerThread;

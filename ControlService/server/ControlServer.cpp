@@ -22,6 +22,9 @@ server::~server() {
     LOG_SEV(warning) << "~server";
     m_bStopUpdater = true;
     stopAccepting();
+    // No queued request may start once the stop has begun, whichever session is joined first.
+    for (const auto& started : m_sessions)
+        started->disconnect();
     m_updaterThread.interrupt();
     if (m_updaterThread.joinable())
         m_updaterThread.join();
@@ -39,7 +42,24 @@ std::shared_ptr<Network::SessionBase> server::makeSession() {
 
 void server::onAccepted(const std::shared_ptr<Network::SessionBase>& accepted) {
     LOG_SEV(info) << "a new connection";
+    makeRoom();
     m_sessions.insert(accepted);
+}
+
+void server::makeRoom() {
+    std::shared_ptr<Network::SessionBase> idlest;
+    std::size_t live = 0;
+    for (const auto& started : m_sessions) {
+        if (started->isStopping())
+            continue;
+        ++live;
+        if (!idlest || started->lastActivity() < idlest->lastActivity())
+            idlest = started;
+    }
+    if (live < m_settings.maxSessions || !idlest)
+        return;
+    LOG_SEV(warning) << "too many sessions, closing the one idle the longest: " << idlest->address();
+    idlest->disconnect();
 }
 
 void server::onStopRequested(const std::weak_ptr<Network::SessionBase>& stopping) {

@@ -11,7 +11,7 @@
 namespace Control {
 
 session::session(boost::asio::io_context& io, Packets::PacketProcessor::HandlerTable handlers)
-    : Network::SessionBase(io), m_processor(std::move(handlers)) {}
+    : Network::SessionBase(io, Replies::writtenAtOnce), m_processor(std::move(handlers)) {}
 
 session::~session() {
     // The worker uses the processor: finish while it exists.

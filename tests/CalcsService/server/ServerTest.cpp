@@ -1,4 +1,6 @@
 // The calculations server over real loopback sockets, with test handlers and the fake library.
+#include <future>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -169,6 +171,111 @@ TEST_F(ServerTest, PendingResultsReachTheClientAsOnePacketWithinHalfASecond) {
     EXPECT_EQ(testsupport::dwordAt(*packet, 28), 2u);
     EXPECT_EQ(packet->size(), Bridge::RESULTS_PACKET_HEAD_SIZE + 2 * Bridge::RESULT_ENTRY_SIZE);
     EXPECT_FALSE(client.readPacket(std::chrono::milliseconds(600)));
+}
+
+// Requests of one type and body as one burst, their ids 0, 1, ... (each id byte).
+Bytes requestBurst(std::uint32_t requests, TestType type, const Bytes& body) {
+    Bytes burst;
+    for (std::uint32_t i = 0; i < requests; ++i) {
+        const Bytes packet = makePacket(type, 8, body, static_cast<std::uint8_t>(i));
+        burst.insert(burst.end(), packet.begin(), packet.end());
+    }
+    return burst;
+}
+
+// The number of requests begun, once it has stopped growing.
+std::size_t settledHandledRequests() {
+    std::size_t seen = handledRequests();
+    for (;;) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        const std::size_t now = handledRequests();
+        if (now == seen)
+            return now;
+        seen = now;
+    }
+}
+
+// What the loopback connection itself holds beyond the session's bound, both ways: the service's
+// send buffer and the client's receive buffer (a few MiB at most with the usual limits).
+constexpr std::size_t kSocketSlack = std::size_t(12) << 20;
+
+// Each reply is far larger than its request: the worker must wait for the client rather than build
+// replies the bound on reading never sees.
+TEST_F(ServerTest, UnreadLargeRepliesHoldTheWorkerBackUntilTheClientReadsThem) {
+    ServerSettings settings = testSettings();
+    settings.backlogLimit = std::size_t(4) << 20;
+    RunningServer running(settings);
+    ProtocolClient client(running.port());
+    constexpr std::uint32_t kRequests = 60;
+    constexpr std::uint32_t kReplyBody = 1 << 20;
+    handledRequests() = 0;
+    ASSERT_TRUE(client.send(requestBurst(kRequests, LARGE_REPLY, wiretest::WireWriter().u32(kReplyBody).data())));
+
+    // The replies within the bound, the one that crossed it, and what the socket took.
+    const std::size_t bound = (settings.backlogLimit + kSocketSlack) / kReplyBody + 1;
+    EXPECT_LE(settledHandledRequests(), bound);
+    for (std::uint32_t i = 0; i < kRequests; ++i) {
+        const auto reply = client.readPacket();
+        ASSERT_TRUE(reply) << "reply " << i;
+        ASSERT_EQ(reply->size(), 28 + kReplyBody);
+        ASSERT_EQ((*reply)[12], static_cast<std::uint8_t>(i));
+    }
+    EXPECT_EQ(handledRequests(), kRequests);
+}
+
+// The worker of a session whose client reads nothing waits for it; the session must still end at once,
+// whether a new client replaces it or the client resets the connection (the send thread then fails
+// with its replies unsent, and nothing but the session's end releases the worker).
+class WaitingWorkerTest : public ServerTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(WaitingWorkerTest, SessionEndsAndTheNextClientIsServed) {
+    const bool reset = GetParam();
+    ServerSettings settings = testSettings();
+    settings.backlogLimit = std::size_t(4) << 20;
+    RunningServer running(settings);
+    ProtocolClient first(running.port());
+    constexpr std::uint32_t kRequests = 60;
+    handledRequests() = 0;
+    ASSERT_TRUE(first.send(requestBurst(kRequests, LARGE_REPLY, wiretest::WireWriter().u32(1 << 20).data())));
+    ASSERT_LT(settledHandledRequests(), kRequests);
+    if (reset) {
+        first.reset();
+        ASSERT_TRUE(testsupport::waitUntil([&] { return running.countLog("info disconnect: ") == 1; }));
+    }
+
+    ProtocolClient second(running.port());
+    EXPECT_EQ(echo(second, {2}), Bytes{2});
+    EXPECT_THAT(LibraryEvents::instance().events(), ElementsAre("purge", "cleanup"));
+    EXPECT_EQ(running.countLog("info disconnect: "), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(ReplacedOrReset, WaitingWorkerTest, ::testing::Bool());
+
+// A client that stops reading its replies makes the session stop reading its requests (the client's
+// writes then block); once it catches up, the session reads again and answers every request.
+TEST_F(ServerTest, PausedReadingResumesOnceTheClientCatchesUp) {
+    // Declared first, waited for last: should the test fail, the server's end of the connection closes
+    // before the blocked writer is waited for.
+    std::future<bool> written;
+    ServerSettings settings = testSettings();
+    settings.backlogLimit = std::size_t(4) << 20;
+    RunningServer running(settings);
+    ProtocolClient client(running.port());
+    constexpr std::uint32_t kRequests = 64;
+    const Bytes body(std::size_t(1) << 20, 0xC3);
+    handledRequests() = 0;
+    written = std::async(std::launch::async, [&] { return client.send(requestBurst(kRequests, ECHO, body)); });
+
+    EXPECT_LT(settledHandledRequests(), kRequests);
+    EXPECT_EQ(written.wait_for(std::chrono::milliseconds(0)), std::future_status::timeout)
+        << "the service read every request although nobody read its replies";
+    for (std::uint32_t i = 0; i < kRequests; ++i) {
+        const auto reply = client.readPacket();
+        ASSERT_TRUE(reply) << "reply " << i;
+        ASSERT_EQ((*reply)[12], static_cast<std::uint8_t>(i));
+        ASSERT_EQ(Bytes(reply->begin() + 28, reply->end()), body);
+    }
+    EXPECT_TRUE(written.get());
 }
 
 }  // namespace

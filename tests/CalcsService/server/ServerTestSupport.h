@@ -31,6 +31,7 @@ enum TestType : std::uint32_t {
     SLOW_ECHO = 9005,      // echoes after 200 ms
     WRONG_SIZE_REPLY = 9006,  // a reply whose size field is one too large
     SHORT_REPLY = 9007,    // a 10-byte reply
+    LARGE_REPLY = 9008,    // a reply whose body is as many bytes as the request's u32 says
     ECHO_REPLY = 7001,
 };
 
@@ -61,6 +62,12 @@ private:
     std::vector<std::string> m_events;
 };
 
+// How many requests the test handlers have begun, for tests that bound the work a session takes on.
+inline std::atomic<std::size_t>& handledRequests() {
+    static std::atomic<std::size_t> count{0};
+    return count;
+}
+
 inline void onPurge() { LibraryEvents::instance().add("purge"); }
 inline void onCleanUp() { LibraryEvents::instance().add("cleanup"); }
 inline void onDeinitialize() { LibraryEvents::instance().add("deinitialize"); }
@@ -90,6 +97,7 @@ public:
     explicit TestHandler(TestType type) : m_type(type) {}
     void handle(Packets::RequestStream& request, std::vector<std::uint8_t>& reply,
                 const std::vector<std::uint8_t>& requestId) override {
+        ++handledRequests();
         if (m_type == REGISTER_OPTION)
             CBrkCalcDll::Instance().RegisterOption(nullptr, 1, 0);
         if (m_type == SLOW_LIBRARY_CALL)
@@ -102,6 +110,8 @@ public:
         }
         testsupport::Bytes body(request.remaining());
         request.read(body.data(), body.size());
+        if (m_type == LARGE_REPLY)
+            body.assign(testsupport::dwordAt(body, 0), 0x5A);
         reply = testsupport::makePacket(ECHO_REPLY, 0, body);
         std::copy(requestId.begin(), requestId.end(), reply.begin() + 12);
         if (m_type == WRONG_SIZE_REPLY)
@@ -114,7 +124,8 @@ private:
 
 inline Packets::PacketProcessor::HandlerTable testHandlers() {
     Packets::PacketProcessor::HandlerTable handlers;
-    for (TestType type : {ECHO, REGISTER_OPTION, SLOW_LIBRARY_CALL, SLOW_ECHO, WRONG_SIZE_REPLY, SHORT_REPLY})
+    for (TestType type :
+         {ECHO, REGISTER_OPTION, SLOW_LIBRARY_CALL, SLOW_ECHO, WRONG_SIZE_REPLY, SHORT_REPLY, LARGE_REPLY})
         handlers[static_cast<int>(type)] = std::make_shared<TestHandler>(type);
     return handlers;
 }

@@ -1,7 +1,10 @@
 // The control server with the control handlers, on a free loopback port, against test clients.
 #include "server/ControlServer.h"
 
+#include <condition_variable>
 #include <csignal>
+#include <future>
+#include <mutex>
 #include <thread>
 
 #include <gmock/gmock.h>
@@ -29,6 +32,36 @@ Bytes debugBody(std::uint8_t on, const std::string& folder) {
     return wiretest::WireWriter().u8(on).str(folder).data();
 }
 
+// A request type outside the control protocol, run by the gated handler below.
+constexpr int kGatedType = 20;
+
+// Counts the requests it begins, and holds each until the gate opens.
+class GatedHandler : public Handlers::BaseHandler {
+public:
+    void handle(Packets::RequestStream&, std::vector<std::uint8_t>&, const std::vector<std::uint8_t>&) override {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        ++m_begun;
+        m_changed.notify_all();
+        m_changed.wait(lock, [this] { return m_bOpen; });
+    }
+
+    std::size_t begun() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_begun;
+    }
+    void open() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_bOpen = true;
+        m_changed.notify_all();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::size_t m_begun = 0;
+    bool m_bOpen = false;
+};
+
 class ControlServerTest : public ::testing::Test {
 protected:
     ControlServerTest() {
@@ -38,6 +71,7 @@ protected:
         boost::filesystem::create_directories(m_client.path() / "META-INF" / "AIR");
     }
     ~ControlServerTest() override {
+        m_gated->open();  // a failed test may have left requests held
         stopServer();
         // A service a failed test left running.
         platform::ServiceStatus status;
@@ -52,7 +86,11 @@ protected:
         std::thread([] {}).join();
         m_threadsBefore = testsupport::threadCount();
         Control::ServerSettings settings;
-        settings.handlers = [this] { return Handlers::controlHandlerTable(m_restarter); };
+        settings.handlers = [this] {
+            auto handlers = Handlers::controlHandlerTable(m_restarter);
+            handlers[kGatedType] = m_gated;
+            return handlers;
+        };
         m_server = std::make_unique<Control::server>(m_io, 0, std::move(settings));
         m_runner = std::thread([this] { m_io.run(); });
     }
@@ -68,6 +106,12 @@ protected:
 
     std::unique_ptr<ProtocolClient> connect() { return std::make_unique<ProtocolClient>(m_server->port()); }
 
+    std::size_t countLogLines(const std::string& prefix) const {
+        std::size_t count = 0;
+        for (const auto& line : testsupport::logMessages(m_module.path()))
+            count += line.rfind(prefix, 0) == 0;
+        return count;
+    }
     bool logged(const std::string& message) const { return testsupport::waitForLogMessage(m_module.path(), message); }
     boost::filesystem::path marker() const { return m_client.path() / "META-INF" / "AIR" / "debug"; }
 
@@ -75,6 +119,7 @@ protected:
     testsupport::TempDir m_module;
     testsupport::TempDir m_client;
     process::ClientRestarter m_restarter;
+    const std::shared_ptr<GatedHandler> m_gated = std::make_shared<GatedHandler>();
     std::size_t m_threadsBefore = 0;
     boost::asio::io_context m_io;
     std::unique_ptr<Control::server> m_server;
@@ -169,6 +214,67 @@ TEST_F(ControlServerTest, StopWithAnIdleClientIsQuickAndLeavesNoThread) {
     EXPECT_TRUE(client->waitForClose());
     EXPECT_EQ(testsupport::threadCount(), m_threadsBefore);
     EXPECT_TRUE(testsupport::hasLogMessage(m_module.path(), "info Finish server destruction"));
+}
+
+TEST_F(ControlServerTest, StopStopsEverySessionBeforeJoiningAnyAndStartsNoQueuedRequest) {
+    startServer();
+    // Every client's session runs one request and holds many more in its queue.
+    Bytes burst;
+    for (int i = 0; i < 50; ++i) {
+        const Bytes request = makePacket(kGatedType, 0);
+        burst.insert(burst.end(), request.begin(), request.end());
+    }
+    constexpr std::size_t kClients = 8;
+    std::vector<std::unique_ptr<ProtocolClient>> clients;
+    for (std::size_t i = 0; i < kClients; ++i) {
+        clients.push_back(connect());
+        ASSERT_TRUE(clients.back()->send(burst));
+    }
+    ASSERT_TRUE(testsupport::waitUntil([&] { return m_gated->begun() == kClients; }));
+
+    m_io.stop();
+    m_runner.join();
+    auto destroyed = std::async(std::launch::async, [this] { m_server.reset(); });
+    // The running requests have not ended, yet every session is stopped already.
+    EXPECT_TRUE(testsupport::waitUntil([&] { return countLogLines("info disconnect: ") == kClients; }))
+        << countLogLines("info disconnect: ") << " sessions stopped";
+    m_gated->open();
+    ASSERT_EQ(destroyed.wait_for(std::chrono::seconds(20)), std::future_status::ready);
+    destroyed.get();
+    EXPECT_EQ(m_gated->begun(), kClients);
+    EXPECT_TRUE(testsupport::hasLogMessage(m_module.path(), "info Finish server destruction"));
+    for (const auto& client : clients)
+        EXPECT_TRUE(client->waitForClose());
+}
+
+TEST_F(ControlServerTest, IdleConnectionsBeyondTheCapMakeRoomForAnActiveClient) {
+    startServer();
+    const std::size_t cap = Control::ServerSettings().maxSessions;
+    const std::size_t idleClients = 3 * cap / 2;
+    std::vector<std::unique_ptr<ProtocolClient>> idle;
+    auto connectIdle = [&](std::size_t count) {
+        for (std::size_t i = 0; i < count; ++i)
+            idle.push_back(connect());
+        return testsupport::waitUntil([&] { return countLogLines("info a new connection") == idle.size(); });
+    };
+    ASSERT_TRUE(connectIdle(cap));
+    // The oldest connection sends a request: it is no longer the one idle the longest.
+    ASSERT_TRUE(idle.front()->send(makePacket(10, 0)));
+    ASSERT_TRUE(logged("error unknown packet type received: 10, size: 28"));
+    ASSERT_TRUE(connectIdle(idleClients - cap));
+
+    // One worker per live session, no send thread; besides them the updater and the io_context's runner.
+    EXPECT_TRUE(testsupport::waitUntil([&] { return testsupport::threadCount() <= m_threadsBefore + cap + 2; }))
+        << testsupport::threadCount() << " threads";
+    EXPECT_EQ(countLogLines("warning too many sessions, closing the one idle the longest: "), idleClients - cap);
+    // The connections idle the longest were closed, the active one and the newest are still served.
+    EXPECT_TRUE(idle[1]->waitForClose());
+    EXPECT_TRUE(idle[idleClients - cap]->waitForClose());
+    EXPECT_FALSE(idle.front()->waitForClose(std::chrono::milliseconds(100)));
+    EXPECT_FALSE(idle.back()->waitForClose(std::chrono::milliseconds(100)));
+
+    connect()->send(makePacket(3, 0, debugBody(1, m_client.str())));
+    EXPECT_TRUE(testsupport::waitUntil([&] { return boost::filesystem::exists(marker()); }));
 }
 
 }  // namespace
