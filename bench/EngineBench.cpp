@@ -10,9 +10,11 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <ext/stdio_filebuf.h>
 #include <iostream>
 #include <mutex>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 #include <benchmark/benchmark.h>
@@ -326,11 +328,19 @@ BENCHMARK(BM_UnderlyingMoveOverChain)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    // The montage reports each pass on standard output; keep the report readable on standard error.
-    benchmark::ConsoleReporter reporter;
-    reporter.SetOutputStream(&std::cerr);
+    // The montage reports each pass with printf: the table keeps standard output to itself through a
+    // copy of its descriptor, and what the library prints goes to /dev/null.
+    const int tableFd = ::dup(STDOUT_FILENO);
+    if (tableFd < 0 || !std::freopen("/dev/null", "w", stdout)) {
+        std::perror("engine_bench: standard output");
+        return 1;
+    }
+    __gnu_cxx::stdio_filebuf<char> tableBuffer(tableFd, std::ios::out);
+    std::ostream table(&tableBuffer);
+    benchmark::ConsoleReporter reporter(::isatty(tableFd) ? benchmark::ConsoleReporter::OO_Defaults
+                                                          : benchmark::ConsoleReporter::OO_Tabular);
+    reporter.SetOutputStream(&table);
     reporter.SetErrorStream(&std::cerr);
-    std::freopen("/dev/null", "w", stdout);
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     return 0;

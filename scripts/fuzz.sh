@@ -3,7 +3,7 @@
 # bounded time (FUZZ_SECONDS, default 20). Prints one line per target; the fuzzer's own progress goes
 # to build/fuzz/logs/<target>.log and is shown only when the target fails. Exits non-zero when a target
 # finds a crash, a leak, a hang or an allocation above the limit; the input that did it is left in
-# build/fuzz/artifacts.
+# build/fuzz/artifacts. CMAKE_BUILD_PARALLEL_LEVEL sets the build jobs (default: every core).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -11,7 +11,7 @@ scripts/install-deps.sh
 seconds=${FUZZ_SECONDS:-20}
 cmake -S . -B build/fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DTESK_FUZZ=ON -DTESK_SANITIZE=address \
   -DTESK_BUILD_BENCH=OFF > /dev/null
-cmake --build build/fuzz --target fuzz_targets -j "$(nproc)"
+cmake --build build/fuzz --target fuzz_targets -j "${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}"
 
 mkdir -p build/fuzz/artifacts build/fuzz/logs
 status=0

@@ -1,44 +1,99 @@
 #!/usr/bin/env bash
-# Builds what it runs (the calculation library, both services and the service tool) and runs both
-# services as plain processes in the foreground. Their daily logs go to build/release/bin/Logs.
-# Ctrl-C (or SIGTERM to this script) stops both. A service that ends at once fails the script.
+# Builds what it runs (the calculation library, both services and the service tool) in build/release
+# and runs both services as plain processes in the foreground; their daily logs go to <bin>/Logs.
+# Waits until each service listens, then until Ctrl-C (or SIGTERM to this script) stops both. A service
+# that ends while the script runs (it could not listen, it failed, it was stopped alone) fails the
+# script: it says which, with the exit status and the last error line of its log, and stops the other.
+# TESK_RUN_BIN=<folder>: run the executables of that folder as they are, building nothing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
-cmake -S . -B build/release -G Ninja > /dev/null
-cmake --build build/release -j "$(nproc)" --target brkCalcsLib TeskLocalSvc TeskCtrlSvc tesksc
+bin=${TESK_RUN_BIN:-}
+if [ -z "$bin" ]; then
+  scripts/install-deps.sh
+  cmake -S . -B build/release -G Ninja > /dev/null
+  cmake --build build/release -j "${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}" \
+    --target brkCalcsLib TeskLocalSvc TeskCtrlSvc tesksc
+  bin=build/release/bin
+fi
 
-bin=build/release/bin
 names=(TeskLocalSvc TeskCtrlSvc)
 pids=()
-trap 'kill -TERM "${pids[@]}" 2>/dev/null || true' INT TERM
+stopping=0
+trap 'stopping=1; kill -TERM "${pids[@]}" 2>/dev/null || true' INT TERM
 for name in "${names[@]}"; do
   "$bin/$name" &
   pids+=($!)
 done
 
-# A service that cannot start (installed as a service, port taken, ...) ends within moments.
-sleep 1
+# Whether the process holds a listening TCP socket: one of its descriptors is a socket that
+# /proc/net/tcp lists in state LISTEN (0A).
+listens() {
+  local inodes
+  inodes=$(find "/proc/$1/fd" -lname 'socket:*' -printf '%l\n' 2>/dev/null | tr -dc '0-9\n')
+  [ -n "$inodes" ] || return 1
+  awk -v inodes="$inodes" 'BEGIN { n = split(inodes, list, "\n"); for (i = 1; i <= n; i++) own[list[i]] = 1 }
+    FNR > 1 && $4 == "0A" && ($10 in own) { found = 1 } END { exit !found }' /proc/net/tcp
+}
+
+# The last error (or fatal) record of the service's newest log file.
+last_error() {
+  local log
+  log=$(ls -t "$bin/Logs/$1"*.log 2>/dev/null | head -n 1) || true
+  if [ -n "$log" ]; then
+    grep -E '^\[[^]]*\] \[(error|fatal)\]' "$log" | tail -n 1 || true
+  fi
+}
+
+# Waits (without wait, which a trapped signal would cut short) until the process has ended.
+await_end() {
+  while kill -0 "$1" 2>/dev/null; do sleep 0.1 || true; done
+}
+
+# Says which service ended and how, stops the other, waits for it and fails.
+ended() {
+  local i=$1 status=0 pid
+  wait "${pids[$i]}" || status=$?
+  echo "run: ${names[$i]} (pid ${pids[$i]}) ended with exit status $status" >&2
+  echo "run: the last error in its log: $(last_error "${names[$i]}")" >&2
+  kill -TERM "${pids[@]}" 2>/dev/null || true
+  for pid in "${pids[@]}"; do await_end "$pid"; done
+  echo "run: the other service is stopped too; logs in $bin/Logs" >&2
+  exit 1
+}
+
+# Whether a service has ended while no stop was asked for: then ended reports it and fails the script.
+check_running() {
+  ((stopping)) || kill -0 "${pids[$1]}" 2>/dev/null || ended "$1"
+}
+
+# Until each service listens (or has ended).
+ready=(0 0)
+while ((!stopping && ready[0] + ready[1] < 2)); do
+  for i in "${!pids[@]}"; do
+    check_running "$i"
+    ((ready[i] || stopping)) || ! listens "${pids[$i]}" || ready[i]=1
+  done
+  sleep 0.1 || true
+done
+
+if ((!stopping)); then
+  echo "TeskLocalSvc (pid ${pids[0]}) and TeskCtrlSvc (pid ${pids[1]}) listen; logs in $bin/Logs. Ctrl-C stops both."
+fi
+while ((!stopping)); do
+  for i in "${!pids[@]}"; do check_running "$i"; done
+  sleep 0.2 || true
+done
+
+# Stopped by a signal: wait until each service has really ended.
 failed=0
 for i in "${!pids[@]}"; do
-  if ! kill -0 "${pids[$i]}" 2>/dev/null; then
-    status=0
-    wait "${pids[$i]}" || status=$?
-    echo "run: ${names[$i]} ended at once with exit status $status; see its log in $bin/Logs" >&2
+  await_end "${pids[$i]}"
+  status=0
+  wait "${pids[$i]}" || status=$?
+  if ((status != 0)); then
+    echo "run: ${names[$i]} ended with exit status $status; the last error in its log: $(last_error "${names[$i]}")" >&2
     failed=1
   fi
 done
-if ((failed)); then
-  kill -TERM "${pids[@]}" 2>/dev/null || true
-  wait || true
-  exit 1
-fi
-
-echo "TeskLocalSvc (pid ${pids[0]}) and TeskCtrlSvc (pid ${pids[1]}) run; logs in $bin/Logs. Ctrl-C stops both."
-# A trapped signal interrupts wait; wait again until each service has really ended.
-for pid in "${pids[@]}"; do
-  while kill -0 "$pid" 2>/dev/null; do
-    wait "$pid" || true
-  done
-done
+((!failed)) || exit 1
 echo "both services stopped"

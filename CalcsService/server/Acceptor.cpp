@@ -19,7 +19,7 @@ namespace {
 // Before an accept that failed for want of descriptors or memory is tried again.
 constexpr std::chrono::milliseconds kRetryPause{100};
 
-void throwOnError(const boost::system::error_code& ec, const char* what) {
+void throwOnError(const boost::system::error_code& ec, const std::string& what) {
     if (ec)
         throw boost::system::system_error(ec, what);
 }
@@ -41,16 +41,18 @@ void setCloseOnExec(int fd) {
 Acceptor::Acceptor(boost::asio::io_context& io, const std::string& address, unsigned short port)
     : m_acceptor(io), m_retryTimer(io) {
     const boost::asio::ip::tcp::endpoint endpoint(boost::asio::ip::make_address_v4(address), port);
+    // The operator reads which port could not be had, and from the log alone.
+    const std::string where = " " + address + ":" + std::to_string(port);
     boost::system::error_code ec;
     m_acceptor.open(endpoint.protocol(), ec);
-    throwOnError(ec, "open");
+    throwOnError(ec, "open" + where);
     setCloseOnExec(m_acceptor.native_handle());
     m_acceptor.set_option(boost::asio::socket_base::reuse_address(true), ec);
-    throwOnError(ec, "set_option");
+    throwOnError(ec, "set_option" + where);
     m_acceptor.bind(endpoint, ec);
-    throwOnError(ec, "bind");
+    throwOnError(ec, "bind" + where);
     m_acceptor.listen(boost::asio::socket_base::max_listen_connections, ec);
-    throwOnError(ec, "listen");
+    throwOnError(ec, "listen" + where);
 }
 
 unsigned short Acceptor::port() const {

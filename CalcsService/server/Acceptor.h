@@ -18,7 +18,8 @@ public:
     using AcceptHandler = std::function<void(const boost::system::error_code&)>;
 
     // Listens on address:port (port 0: any free port). Throws boost::system::system_error naming the
-    // failed step: "open", "set_option", "bind" or "listen".
+    // failed step and where: "bind 127.0.0.1:9999: Address already in use" (open, set_option, bind or
+    // listen).
     Acceptor(boost::asio::io_context& io, const std::string& address, unsigned short port);
 
     // The port it listens on.

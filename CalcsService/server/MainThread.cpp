@@ -21,7 +21,8 @@ boost::asio::io_context& sharedIoContext() {
     return io;
 }
 
-void serveCalculations(const std::string& portText, const char* libraryFileName, ServerSettings settings) {
+void serveCalculations(const std::string& portText, const char* libraryFileName, ServerSettings settings,
+                       ServerStartup& startup) {
     const std::string version = GetVersionString();
     try {
         LOG_SEV(info) << "initializing version " << version << ", port:" << portText
@@ -33,10 +34,12 @@ void serveCalculations(const std::string& portText, const char* libraryFileName,
             // Destroyed before the library is released: no session thread is then inside a library call.
             server calcsServer(sharedIoContext(), static_cast<unsigned short>(std::atoi(portText.c_str())),
                                std::move(settings));
+            startup.listening();
             sharedIoContext().run();
         }
     } catch (const std::exception& e) {
         LOG_SEV(error) << "io_service.run:" << e.what();
+        startup.failed(e.what());
     } catch (...) {
         LOG_SEV(fatal) << "io_service.run: unknown exception, SEH? Exit from version " << version;
         ExternalCalculations::ReleaseCalcDll();
@@ -46,11 +49,11 @@ void serveCalculations(const std::string& portText, const char* libraryFileName,
     LOG_SEV(info) << "Exit from version " << version << ", port:" << portText;
 }
 
-void mainThreadFunc() {
+void mainThreadFunc(ServerStartup& startup) {
     const char* testPort = std::getenv("TESK_TEST_CALCS_PORT");
     ServerSettings settings;
     settings.handlers = Handlers::calculationHandlers;
-    serveCalculations(testPort ? testPort : LoadResourceString(105), nullptr, std::move(settings));
+    serveCalculations(testPort ? testPort : LoadResourceString(105), nullptr, std::move(settings), startup);
 }
 
 void stop() {

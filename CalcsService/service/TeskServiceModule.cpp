@@ -23,18 +23,67 @@ bool CTeskServiceModule::hasUnjoinedMainThread() const {
 
 int CTeskServiceModule::PreMessageLoop() {
     LOG_SEV(info) << m_values.moduleClassName << "::PreMessageLoop executed";
-    SetServiceStatus(platform::SERVICE_RUNNING);
     m_mainThread = boost::thread(&CTeskServiceModule::runMainThread, this);
+    std::unique_lock<std::mutex> lock(m_startupMutex);
+    // A stop that comes first does not wait for the server: the message loop then ends at once.
+    m_startupChanged.wait(lock, [this] { return m_startup != Startup::Starting || m_bStopRequested; });
+    if (m_startup == Startup::Ended) {
+        const std::string reason = m_strStartFailure;
+        lock.unlock();
+        m_mainThread.join();
+        SetExitText(reason.empty() ? "the server did not start" : reason);
+        return EXIT_FAILURE;
+    }
+    lock.unlock();
+    SetServiceStatus(platform::SERVICE_RUNNING);
     return 0;
 }
 
+void CTeskServiceModule::listening() {
+    {
+        std::lock_guard<std::mutex> lock(m_startupMutex);
+        m_startup = Startup::Listening;
+    }
+    m_startupChanged.notify_all();
+}
+
+void CTeskServiceModule::failed(const std::string& reason) {
+    std::lock_guard<std::mutex> lock(m_startupMutex);
+    if (m_startup == Startup::Starting)
+        m_strStartFailure = reason;
+}
+
+void CTeskServiceModule::OnStopRequested() {
+    {
+        std::lock_guard<std::mutex> lock(m_startupMutex);
+        m_bStopRequested = true;
+    }
+    m_startupChanged.notify_all();
+}
+
 void CTeskServiceModule::runMainThread() {
-    m_values.mainThreadFunc();
+    m_values.mainThreadFunc(*this);
     if (m_bStopping)
         return;
-    LOG_SEV(error) << "Main thread has ended before the service was stopped";
     m_bMainThreadFailed = true;
-    OnStop();
+    bool listened;
+    std::string reason;
+    {
+        std::lock_guard<std::mutex> lock(m_startupMutex);
+        listened = m_startup == Startup::Listening;
+        reason = m_strStartFailure;
+        m_startup = Startup::Ended;
+    }
+    if (listened) {
+        LOG_SEV(error) << "Main thread has ended before the service was stopped";
+        OnStop();
+        return;
+    }
+    // The log's last error line then says why the service did not start.
+    LOG_SEV(error) << "Main thread has ended before its server listened: "
+                   << (reason.empty() ? "no reason given" : reason);
+    // PreMessageLoop fails the start (or a stop is on its way already).
+    m_startupChanged.notify_all();
 }
 
 int CTeskServiceModule::PostMessageLoop() {

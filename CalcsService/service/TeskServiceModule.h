@@ -1,16 +1,21 @@
 // The service module of both services: starts the service's main thread before the message loop and
-// stops it after.
+// stops it after. The service reports running only once the main thread's server listens; a main
+// thread that ends before it does fails the start, with the reason it gave as the service's exit text.
 #pragma once
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
 
 #include <boost/thread/thread.hpp>
 
 #include "platform/ServiceModule.h"
+#include "service/ServerStartup.h"
 #include "service/ServiceValues.h"
 
-class CTeskServiceModule : public platform::CServiceModule {
+class CTeskServiceModule : public platform::CServiceModule, private ServerStartup {
 public:
     static constexpr std::chrono::milliseconds kMainThreadStopTimeout{30000};
 
@@ -26,12 +31,19 @@ public:
     bool hasUnjoinedMainThread() const;
 
 protected:
+    // Starts the main thread and waits until its server listens, the thread has ended (the start fails:
+    // EXIT_FAILURE) or a stop was asked for.
     int PreMessageLoop() override;
     int PostMessageLoop() override;
+    void OnStopRequested() override;
 
 private:
-    // A main thread that returns before the stop (its server could not run) stops the service, which
-    // then ends with a failure status.
+    enum class Startup { Starting, Listening, Ended };
+
+    void listening() override;
+    void failed(const std::string& reason) override;
+    // A main thread that returns before the stop (its server could not run) fails the service: the start
+    // when it never listened, else it stops the service, which then ends with a failure status.
     void runMainThread();
 
     const ServiceValues& m_values;
@@ -39,4 +51,9 @@ private:
     std::atomic<bool> m_bStopping{false};
     std::atomic<bool> m_bMainThreadFailed{false};
     boost::thread m_mainThread;
+    std::mutex m_startupMutex;  // guards the three members below
+    std::condition_variable m_startupChanged;
+    Startup m_startup = Startup::Starting;
+    bool m_bStopRequested = false;
+    std::string m_strStartFailure;
 };

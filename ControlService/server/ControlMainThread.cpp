@@ -26,19 +26,20 @@ boost::asio::io_context& sharedIoContext() {
     return io;
 }
 
-void runServer(const std::string& portText) {
+void runServer(const std::string& portText, ServerStartup& startup) {
     // Declared before the server: restarts that its sessions asked for end after them.
     process::ClientRestarter restarter;
     ServerSettings settings;
     settings.handlers = [&restarter] { return Handlers::controlHandlerTable(restarter); };
     server controlServer(sharedIoContext(), static_cast<unsigned short>(std::atoi(portText.c_str())),
                          std::move(settings));
+    startup.listening();
     sharedIoContext().run();
 }
 
 }  // namespace
 
-void serveControl(const std::string& portText) {
+void serveControl(const std::string& portText, ServerStartup& startup) {
     const std::string version = GetVersionString();
     LOG_SEV(info) << "initializing version " << version << ", port:" << portText;
     try {
@@ -49,9 +50,10 @@ void serveControl(const std::string& portText) {
         tasks::PeriodicalTask<tasks::CheckLocalSvc> checkLocalSvc(1000, 0);
         checkLocalSvc.start();
         try {
-            runServer(portText);
+            runServer(portText, startup);
         } catch (const std::exception& e) {
             LOG_SEV(error) << "io_service.run:" << e.what();
+            startup.failed(e.what());
         }
         LOG_SEV(info) << "Exit version " << version << ", port:" << portText;
         // The tasks end here, the watcher first.
@@ -61,9 +63,9 @@ void serveControl(const std::string& portText) {
     }
 }
 
-void mainThreadFunc() {
+void mainThreadFunc(ServerStartup& startup) {
     const char* testPort = std::getenv("TESK_TEST_CTRL_PORT");
-    serveControl(testPort ? testPort : LoadResourceString(106));
+    serveControl(testPort ? testPort : LoadResourceString(106), startup);
 }
 
 void stop() {

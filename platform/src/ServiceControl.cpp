@@ -28,6 +28,7 @@ const char* const kServicesKey = "SYSTEM\\CurrentControlSet\\Services";
 const unsigned kStartWaitHintMs = 2000;
 const auto kControlAcknowledgeLimit = std::chrono::seconds(30);
 const auto kControlPollInterval = std::chrono::milliseconds(10);
+const auto kStatePollInterval = std::chrono::milliseconds(20);
 
 bool IsValidServiceName(const std::string& name) {
     return !name.empty() && name[0] != '.' && name.find_first_of(std::string("/\\\0", 3)) == std::string::npos;
@@ -79,6 +80,10 @@ StatusRecord ReadRecord(const std::string& name) {
         if (equals == std::string::npos)
             continue;
         const std::string key = line.substr(0, equals);
+        if (key == "exitText") {
+            record.status.exitText = line.substr(equals + 1);
+            continue;
+        }
         std::istringstream value(line.substr(equals + 1));
         if (key == "state")
             value >> record.status.currentState;
@@ -97,10 +102,16 @@ StatusRecord ReadRecord(const std::string& name) {
 }
 
 int WriteRecord(const std::string& name, const StatusRecord& record) {
+    // One line per field: a line break in the text would end it early.
+    std::string exitText = record.status.exitText;
+    for (char& c : exitText)
+        if (c == '\n' || c == '\r')
+            c = ' ';
     std::ostringstream text;
     text << "state=" << record.status.currentState << "\nexitCode=" << record.status.win32ExitCode
          << "\ncheckPoint=" << record.status.checkPoint << "\nwaitHint=" << record.status.waitHint
-         << "\npid=" << record.status.processId << "\nstartTime=" << record.startTime << "\n";
+         << "\npid=" << record.status.processId << "\nstartTime=" << record.startTime << "\nexitText=" << exitText
+         << "\n";
     return WriteFileAtomically(StateFile(name, ".status").string(), text.str());
 }
 
@@ -254,6 +265,22 @@ int ControlStopService(const std::string& name, ServiceStatus& status) {
             return 0;
     }
     return ERROR_SERVICE_REQUEST_TIMEOUT;
+}
+
+int WaitForServiceState(const std::string& name, unsigned target, ServiceStatus& status,
+                        std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+        if (int error = QueryServiceStatus(name, status))
+            return error;
+        const bool onItsWay = target == SERVICE_RUNNING ? status.currentState == SERVICE_START_PENDING
+                                                        : status.currentState != SERVICE_STOPPED;
+        if (!onItsWay)
+            return 0;
+        if (std::chrono::steady_clock::now() >= deadline)
+            return ERROR_SERVICE_REQUEST_TIMEOUT;
+        std::this_thread::sleep_for(kStatePollInterval);
+    }
 }
 
 int EnumDependentServices(const std::string& name, std::vector<std::string>& activeDependents) {

@@ -1,6 +1,7 @@
 #include "platform/ServiceModule.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 
@@ -26,6 +27,9 @@ bool IsSwitch(const std::string& arg, const char* name) {
     return arg.size() > 1 && (arg[0] == '-' || arg[0] == '/') && detail::EqualNoCase(arg.substr(1), name);
 }
 
+// As long as a stop through the service manager may take.
+const auto kRemovalStopLimit = std::chrono::seconds(30);
+
 }  // namespace
 
 CServiceModule::CServiceModule(std::string serviceName, std::string appId)
@@ -48,6 +52,7 @@ void CServiceModule::OnStop() {
         m_bQuit = true;
     }
     m_quitPosted.notify_all();
+    OnStopRequested();
 }
 
 bool CServiceModule::IsService() const {
@@ -61,6 +66,13 @@ int CServiceModule::PreMessageLoop() {
 
 int CServiceModule::PostMessageLoop() {
     return 0;
+}
+
+void CServiceModule::OnStopRequested() {}
+
+void CServiceModule::SetExitText(const std::string& text) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_status.exitText = text;
 }
 
 void CServiceModule::SetServiceStatus(unsigned state) {
@@ -116,7 +128,8 @@ int CServiceModule::CheckRootWritable() const {
 int CServiceModule::RegisterAppId(bool service, bool perUser) {
     if (int error = CheckRootWritable())
         return error;
-    if (int error = Uninstall())
+    Removal removal;
+    if (int error = Uninstall(removal))
         return error;
     const RegistryHive hive = AppIdHive(perUser);
     const std::string key = AppIdKey(m_strAppId, perUser);
@@ -125,20 +138,40 @@ int CServiceModule::RegisterAppId(bool service, bool perUser) {
     const int deleted = RegDeleteValue(hive, key, "LocalService");
     if (deleted && deleted != ENOENT)
         return deleted;
-    if (!service)
+    if (!service) {
+        ReportDone("registered to run as a plain process", removal);
         return 0;
+    }
     if (int error = RegSetStringValue(hive, key, "LocalService", m_strServiceName))
         return error;
-    return Install();
+    if (int error = Install())
+        return error;
+    if (removal == Removal::StoppedAndRemoved)
+        std::printf("%s: installed as a service; the running service was stopped to reinstall it, start it again "
+                    "with: tesksc start %s\n",
+                    m_strServiceName.c_str(), m_strServiceName.c_str());
+    else
+        std::printf("%s: installed as a service\n", m_strServiceName.c_str());
+    return 0;
 }
 
 int CServiceModule::UnregisterAppId(bool perUser) {
     if (int error = CheckRootWritable())
         return error;
-    if (int error = Uninstall())
+    Removal removal;
+    if (int error = Uninstall(removal))
         return error;
     const int error = RegDeleteKey(AppIdHive(perUser), AppIdKey(m_strAppId, perUser));
-    return error == ENOENT ? 0 : error;
+    if (error && error != ENOENT)
+        return error;
+    ReportDone("unregistered", removal);
+    return 0;
+}
+
+void CServiceModule::ReportDone(const char* what, Removal removal) const {
+    const char* const removed[] = {"", "; the installed service was removed",
+                                   "; the running service was stopped and removed"};
+    std::printf("%s: %s%s\n", m_strServiceName.c_str(), what, removed[static_cast<int>(removal)]);
 }
 
 int CServiceModule::Install() {
@@ -155,17 +188,36 @@ int CServiceModule::Install() {
     return 0;
 }
 
-int CServiceModule::Uninstall() {
+int CServiceModule::Uninstall(Removal& removal) {
+    removal = Removal::None;
     if (!ServiceExists(m_strServiceName))
         return 0;
     if (int error = OpenServiceManager()) {
         ShowMessage("Could not open Service Manager");
         return error;
     }
-    ServiceStatus status;
-    ControlStopService(m_strServiceName, status);  // refused when it is not running: nothing to stop
+    bool stopped = false;
+    if (int error = StopBeforeRemoval(stopped))
+        return error;
     if (int error = DeleteService(m_strServiceName)) {
         ShowMessage("Service could not be deleted");
+        return error;
+    }
+    removal = stopped ? Removal::StoppedAndRemoved : Removal::Removed;
+    return 0;
+}
+
+int CServiceModule::StopBeforeRemoval(bool& stopped) const {
+    ServiceStatus status;
+    // Refused when it is not running; one that is stopping already is waited for all the same.
+    const int refused = ControlStopService(m_strServiceName, status);
+    stopped = !refused || status.currentState == SERVICE_STOP_PENDING;
+    if (!stopped)
+        return 0;
+    // Its process still holds the service's port and files until it has stopped.
+    if (int error = WaitForServiceState(m_strServiceName, SERVICE_STOPPED, status, kRemovalStopLimit)) {
+        std::fprintf(stderr, "%s: the service did not stop within %lld s, so it stays installed (error %d)\n",
+                     m_strServiceName.c_str(), static_cast<long long>(kRemovalStopLimit.count()), error);
         return error;
     }
     return 0;
@@ -206,6 +258,7 @@ void CServiceModule::ServiceMain() {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_status.win32ExitCode = 0;
+        m_status.exitText.clear();
         m_status.checkPoint = 0;
         m_status.waitHint = 0;
         ReportStatusLocked(SERVICE_START_PENDING);

@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <thread>
 
 #include "platform/PlatformRoot.h"
 #include "platform/ServiceControl.h"
@@ -15,7 +14,6 @@ namespace {
 using namespace platform;
 
 const auto kSettleLimit = std::chrono::seconds(30);
-const auto kPollInterval = std::chrono::milliseconds(20);
 
 const char* StateName(unsigned state) {
     static const char* const names[] = {"STOPPED", "START_PENDING", "STOP_PENDING", "RUNNING",
@@ -72,22 +70,6 @@ void Print(const std::string& name, const ServiceStatus& status) {
     std::printf("        PID                : %d\n", status.processId);
 }
 
-// Polls the status while it is still moving towards the wanted state.
-int WaitWhile(const std::string& name, unsigned settled, ServiceStatus& status) {
-    const auto deadline = std::chrono::steady_clock::now() + kSettleLimit;
-    for (;;) {
-        if (int error = QueryServiceStatus(name, status))
-            return error;
-        const bool pending = settled == SERVICE_RUNNING ? status.currentState == SERVICE_START_PENDING
-                                                        : status.currentState != SERVICE_STOPPED;
-        if (!pending)
-            return 0;
-        if (std::chrono::steady_clock::now() >= deadline)
-            return ERROR_SERVICE_REQUEST_TIMEOUT;
-        std::this_thread::sleep_for(kPollInterval);
-    }
-}
-
 int Command(const std::string& command, const std::string& name) {
     ServiceStatus status;
     if (command == "query") {
@@ -99,19 +81,20 @@ int Command(const std::string& command, const std::string& name) {
     if (command == "start") {
         if (int error = StartService(name))
             return Fail("cannot start " + name, error);
-        if (int error = WaitWhile(name, SERVICE_RUNNING, status))
+        if (int error = WaitForServiceState(name, SERVICE_RUNNING, status, kSettleLimit))
             return Fail(name + " did not start", error);
         Print(name, status);
         if (status.currentState == SERVICE_RUNNING)
             return 0;
-        std::fprintf(stderr, "tesksc: %s did not start: it stopped with exit code %u\n", name.c_str(),
-                     status.win32ExitCode);
+        // The service's own reason, when it left one, names what it could not do.
+        std::fprintf(stderr, "tesksc: %s did not start: it stopped with exit code %u%s%s\n", name.c_str(),
+                     status.win32ExitCode, status.exitText.empty() ? "" : ": ", status.exitText.c_str());
         return kExitFailure;
     }
     if (command == "stop") {
         if (int error = ControlStopService(name, status))
             return Fail("cannot stop " + name, error);
-        if (int error = WaitWhile(name, SERVICE_STOPPED, status))
+        if (int error = WaitForServiceState(name, SERVICE_STOPPED, status, kSettleLimit))
             return Fail(name + " did not stop", error);
         Print(name, status);
         return 0;

@@ -5,13 +5,15 @@
 #include <unistd.h>
 
 #include "platform/Resources.h"
+#include "service/ServerStartup.h"
 #include "service/ServiceValues.h"
 
 namespace {
 
 const platform::StringResource kStrings[] = {{100, "TeskFailingSvc"}};
 
-void mainThreadIgnoringStop() {
+void mainThreadIgnoringStop(ServerStartup& startup) {
+    startup.listening();
     for (;;)
         ::pause();
 }

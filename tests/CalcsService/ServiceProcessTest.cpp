@@ -6,6 +6,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/ip/tcp.hpp>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -17,8 +19,10 @@
 namespace {
 
 using namespace platform;
+using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 const std::string kName = TESK_SERVICE_NAME;
 const std::string kModule = TESK_MODULE_CLASS;
@@ -29,6 +33,13 @@ protected:
         // Ephemeral ports: runs in parallel (and a running service) never compete for the shipped ones.
         ::setenv("TESK_TEST_CALCS_PORT", "0", 1);
         ::setenv("TESK_TEST_CTRL_PORT", "0", 1);
+    }
+
+    // A service process that a failed case leaves behind would outlive the test.
+    void TearDown() override {
+        ServiceStatus status;
+        if (QueryServiceStatus(kName, status) == 0 && status.processId > 0)
+            ::kill(status.processId, SIGKILL);
     }
 
     // The skeleton's own records in the log, without those the service's main thread writes in between.
@@ -157,6 +168,26 @@ TEST_F(ServiceProcessTest, RunsAndStopsThroughTheServiceManagerTool) {
     result = testsupport::runProgram(TESKSC, {"query", kName});
     EXPECT_THAT(result.output, HasSubstr("STATE              : 1  STOPPED"));
     EXPECT_THAT(result.output, HasSubstr("WIN32_EXIT_CODE    : 1067"));
+}
+
+TEST_F(ServiceProcessTest, PortInUseFailsTheStartAndTheToolSaysWhy) {
+    boost::asio::io_context io;
+    boost::asio::ip::tcp::acceptor taken(io, {boost::asio::ip::make_address_v4("127.0.0.1"), 0});
+    const std::string port = std::to_string(taken.local_endpoint().port());
+    ::setenv("TESK_TEST_CALCS_PORT", port.c_str(), 1);
+    ::setenv("TESK_TEST_CTRL_PORT", port.c_str(), 1);
+    ASSERT_EQ(testsupport::runProgram(m_program, {"-Service"}).exitCode, 0);
+
+    const std::string reason = "bind 127.0.0.1:" + port + ": Address already in use";
+    auto result = testsupport::runProgram(TESKSC, {"start", kName});
+    EXPECT_EQ(result.exitCode, 1) << result.output;
+    EXPECT_THAT(result.output, Not(HasSubstr("RUNNING")));
+    EXPECT_THAT(result.output,
+                HasSubstr("tesksc: " + kName + " did not start: it stopped with exit code 1: " + reason));
+    result = testsupport::runProgram(TESKSC, {"query", kName});
+    EXPECT_THAT(result.output, HasSubstr("STATE              : 1  STOPPED"));
+    EXPECT_THAT(result.output, HasSubstr("WIN32_EXIT_CODE    : 1"));
+    EXPECT_THAT(testsupport::logMessages(m_folder.path()), Contains("error io_service.run:" + reason));
 }
 
 TEST_F(ServiceProcessTest, RelativePlatformRootServesTheToolAndTheService) {

@@ -2,34 +2,53 @@
 
 #include <condition_variable>
 #include <mutex>
+#include <thread>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "CalcsService/ServiceTestSupport.h"
 #include "Logging/Log.h"
+#include "platform/ServiceControl.h"
 
 namespace {
 
 using ::testing::ElementsAre;
 
-// A main thread that runs until released; its stop function releases it only when it is "working".
+const char* const kBindFailure = "bind 127.0.0.1:9999: Address already in use";
+
+// A main thread whose server listens when it is let, and then runs until released; its stop function
+// releases it only when it is "working".
 std::mutex g_mutex;
-std::condition_variable g_released;
+std::condition_variable g_changed;
+bool g_bEntered = false;
+bool g_bMayListen = true;
 bool g_bReleased = false;
 bool g_bStopWorks = true;
 
-void mainThreadFunc() {
-    std::unique_lock<std::mutex> lock(g_mutex);
-    g_released.wait(lock, [] { return g_bReleased; });
-}
-
-void release() {
+void setFlag(bool& flag) {
     {
         std::lock_guard<std::mutex> lock(g_mutex);
-        g_bReleased = true;
+        flag = true;
     }
-    g_released.notify_all();
+    g_changed.notify_all();
+}
+
+void waitForFlag(const bool& flag) {
+    std::unique_lock<std::mutex> lock(g_mutex);
+    g_changed.wait(lock, [&] { return flag; });
+}
+
+void mainThreadFunc(ServerStartup& startup) {
+    setFlag(g_bEntered);
+    waitForFlag(g_bMayListen);
+    startup.listening();
+    waitForFlag(g_bReleased);
+}
+
+// A main thread whose server cannot bind its port.
+void mainThreadThatCannotBind(ServerStartup& startup) {
+    startup.failed(kBindFailure);
 }
 
 void stop() {
@@ -39,22 +58,41 @@ void stop() {
         works = g_bStopWorks;
     }
     if (works)
-        release();
+        setFlag(g_bReleased);
 }
 
 const ServiceValues kValues = {"CTeskUnitModule", "{7D3C1B2A-0000-4000-8000-0000000000B1}", "/Logs/Unit%Y-%b-%d.log",
                                mainThreadFunc, stop, false, false};
+const ServiceValues kCannotBindValues = {kValues.moduleClassName, kValues.appId, kValues.logFileSuffix,
+                                         mainThreadThatCannotBind, stop, false, false};
 
 class TeskServiceModuleTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        // Each case starts with a held main thread and a working stop, whatever ran before it.
+        // Each case starts with a main thread that may listen and is held, and a working stop.
         {
             std::lock_guard<std::mutex> lock(g_mutex);
+            g_bEntered = false;
+            g_bMayListen = true;
             g_bReleased = false;
             g_bStopWorks = true;
         }
         Logging::initLogging(m_logs.str() + kValues.logFileSuffix);
+    }
+
+    // Installs the module's service and records this process as the one the manager started, so that
+    // WinMain runs it as a service.
+    void startAsService(CTeskServiceModule& module) {
+        ASSERT_EQ(module.WinMain({"-Service"}), 0);
+        platform::ServiceStatus starting;
+        starting.currentState = platform::SERVICE_START_PENDING;
+        ASSERT_EQ(platform::SetServiceStatus(module.ServiceName(), starting), 0);
+    }
+
+    platform::ServiceStatus status(const CTeskServiceModule& module) {
+        platform::ServiceStatus status;
+        EXPECT_EQ(platform::QueryServiceStatus(module.ServiceName(), status), 0);
+        return status;
     }
 
     testsupport::ScopedPlatformRoot m_root;
@@ -86,7 +124,61 @@ TEST_F(TeskServiceModuleTest, MainThreadThatIgnoresTheStopIsGivenUpAfterTheTimeo
                 ElementsAre("info CTeskUnitModule::PreMessageLoop executed",
                             "info CTeskUnitModule::PostMessageLoop is executing",
                             "info Wait for main thread has been stopped", "warning Main thread stopping timeout"));
-    release();  // lets the module's destructor join it
+    setFlag(g_bReleased);  // lets the module's destructor join it
+}
+
+TEST_F(TeskServiceModuleTest, ServiceRunsOnlyOnceItsServerListens) {
+    {
+        std::lock_guard<std::mutex> lock(g_mutex);
+        g_bMayListen = false;
+    }
+    CTeskServiceModule module(kValues);
+    startAsService(module);
+    int result = -1;
+    std::thread run([&] { result = module.WinMain({}); });
+    waitForFlag(g_bEntered);
+    // The main thread runs but its server does not listen yet: a client could not connect.
+    EXPECT_EQ(status(module).currentState, platform::SERVICE_START_PENDING);
+    setFlag(g_bMayListen);
+    EXPECT_TRUE(testsupport::waitUntil([&] { return status(module).currentState == platform::SERVICE_RUNNING; }));
+    module.OnStop();
+    run.join();
+    EXPECT_EQ(result, 0);
+    const auto stopped = status(module);
+    EXPECT_EQ(stopped.currentState, platform::SERVICE_STOPPED);
+    EXPECT_EQ(stopped.win32ExitCode, 0u);
+    EXPECT_EQ(stopped.exitText, "");
+}
+
+TEST_F(TeskServiceModuleTest, StopBeforeTheServerListensEndsTheRun) {
+    {
+        std::lock_guard<std::mutex> lock(g_mutex);
+        g_bMayListen = false;
+    }
+    CTeskServiceModule module(kValues, std::chrono::milliseconds(50));
+    int result = -1;
+    std::thread run([&] { result = module.WinMain({}); });
+    waitForFlag(g_bEntered);
+    module.OnStop();
+    run.join();
+    EXPECT_EQ(result, 0);
+    EXPECT_TRUE(module.hasUnjoinedMainThread());
+    setFlag(g_bMayListen);  // lets the module's destructor join it
+}
+
+TEST_F(TeskServiceModuleTest, ServerThatCannotBindFailsTheStartWithItsReason) {
+    CTeskServiceModule module(kCannotBindValues);
+    startAsService(module);
+    EXPECT_EQ(module.WinMain({}), EXIT_FAILURE);
+    EXPECT_FALSE(module.hasUnjoinedMainThread());
+    const auto stopped = status(module);
+    EXPECT_EQ(stopped.currentState, platform::SERVICE_STOPPED);
+    EXPECT_EQ(stopped.win32ExitCode, static_cast<unsigned>(EXIT_FAILURE));
+    EXPECT_EQ(stopped.exitText, kBindFailure);
+    // The start fails at once: no message loop, no stop of a service that never ran.
+    EXPECT_THAT(testsupport::logMessages(m_logs.path()),
+                ElementsAre("info CTeskUnitModule::PreMessageLoop executed",
+                            "error Main thread has ended before its server listened: " + std::string(kBindFailure)));
 }
 
 }  // namespace

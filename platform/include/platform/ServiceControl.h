@@ -9,6 +9,7 @@
 // errno value for a failed system call (ENOENT is 2 on both systems).
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,7 @@ struct ServiceStatus {
     unsigned checkPoint = 0;
     unsigned waitHint = 0;
     int processId = 0;  // 0 while stopped
+    std::string exitText;  // why a service that failed stopped, in one line; empty otherwise
 };
 
 // Makes sure the manager's state folder exists and can be written.
@@ -70,6 +72,12 @@ int StartService(const std::string& name);
 // (ERROR_SERVICE_REQUEST_TIMEOUT). ERROR_SERVICE_NOT_ACTIVE when stopped, ERROR_SERVICE_CANNOT_ACCEPT_CTRL
 // while start or stop is pending. status receives the last status read.
 int ControlStopService(const std::string& name, ServiceStatus& status);
+
+// Polls the status until the service is no longer on its way to target: while start is pending for
+// SERVICE_RUNNING, until stopped for SERVICE_STOPPED. ERROR_SERVICE_REQUEST_TIMEOUT when it is still on its
+// way after limit. status receives the last status read.
+int WaitForServiceState(const std::string& name, unsigned target, ServiceStatus& status,
+                        std::chrono::milliseconds limit);
 
 // The installed services that are not stopped and name this one among their dependencies (direct
 // dependents only).

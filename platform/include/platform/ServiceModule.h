@@ -9,6 +9,9 @@
 //   UnregServerPerUser the same under HKEY_CURRENT_USER\Software\Classes
 //   Service            AppID key with "LocalService" = the service name, and the service installed
 //                      (binary path = the executable's full path in double quotes, dependency "RPCSS")
+// An installed service is removed only once it has stopped (at most 30 s; a stop that does not come
+// fails the switch and leaves it installed). Each switch that succeeds prints one line on standard
+// output saying what it did, a running service it stopped included.
 // Without a switch the program runs: as a service when HKEY_CLASSES_ROOT\AppID\{AppID} has the value
 // "LocalService", else as a plain process. The message loop waits for the stop request, which the stop
 // signals (SIGTERM, SIGINT, SIGHUP, SIGQUIT) deliver in both modes; a request that comes before the loop
@@ -36,7 +39,8 @@ public:
     // the service manager). args are the arguments without the program name.
     int WinMain(const std::vector<std::string>& args);
 
-    // The stop request: reports SERVICE_STOP_PENDING when running as a service and ends the message loop.
+    // The stop request: reports SERVICE_STOP_PENDING when running as a service, ends the message loop and
+    // tells OnStopRequested.
     void OnStop();
 
     const std::string& ServiceName() const { return m_strServiceName; }
@@ -47,19 +51,30 @@ protected:
     virtual int PreMessageLoop();
     // Runs after the message loop has ended; its result is the program's.
     virtual int PostMessageLoop();
+    // Runs on the thread of each OnStop call, after the message loop was told to end.
+    virtual void OnStopRequested();
 
     // Sets the current state and, when running as a service, reports it to the service manager.
     // SERVICE_RUNNING is not taken once a stop was asked for.
     void SetServiceStatus(unsigned state);
+    // Why the service failed, reported along with SERVICE_STOPPED when it ends (one line).
+    void SetExitText(const std::string& text);
 
 private:
+    // What removing an installed service took, for the line a switch prints.
+    enum class Removal { None, Removed, StoppedAndRemoved };
+
     bool ParseCommandLine(const std::vector<std::string>& args, int& result);
     // 0, or the errno after a line on standard error that names the root and why it cannot be written.
     int CheckRootWritable() const;
     int RegisterAppId(bool service, bool perUser);
     int UnregisterAppId(bool perUser);
     int Install();
-    int Uninstall();
+    int Uninstall(Removal& removal);
+    // Sends the stop and waits until the service has stopped; stopped says whether one ran.
+    int StopBeforeRemoval(bool& stopped) const;
+    // The line a switch prints: what it did, and the service it removed.
+    void ReportDone(const char* what, Removal removal) const;
     int Start();
     void ServiceMain();
     int Run();

@@ -1,5 +1,9 @@
 // The calculations service's main thread: start with the library, stop while a request is inside a
 // library call, and a port that cannot be bound.
+#include <mutex>
+#include <string>
+#include <vector>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -18,6 +22,27 @@ using testsupport::threadCount;
 using ::testing::Contains;
 using ::testing::ElementsAre;
 
+// What the main thread tells the service module about its server's start.
+class RecordingStartup : public ServerStartup {
+public:
+    void listening() override { record("listening"); }
+    void failed(const std::string& reason) override { record("failed: " + reason); }
+
+    std::vector<std::string> events() const {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_events;
+    }
+
+private:
+    void record(const std::string& event) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_events.push_back(event);
+    }
+
+    mutable std::mutex m_mutex;
+    std::vector<std::string> m_events;
+};
+
 class MainThreadTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -28,6 +53,7 @@ protected:
     }
 
     testsupport::TempDir m_logs;
+    RecordingStartup m_startup;
 };
 
 TEST_F(MainThreadTest, StopDuringALibraryCallReleasesTheLibraryAfterTheCall) {
@@ -35,10 +61,13 @@ TEST_F(MainThreadTest, StopDuringALibraryCallReleasesTheLibraryAfterTheCall) {
     const std::size_t threadsBefore = threadCount();
     const unsigned short portNumber = freePort();
     const std::string port = std::to_string(portNumber);
-    std::thread mainThread([&] { serveCalculations(port, "fakecalcscomplete.dll", testSettings()); });
+    std::thread mainThread([&] { serveCalculations(port, "fakecalcscomplete.dll", testSettings(), m_startup); });
 
     const auto client = connectWhenListening(portNumber);
     ASSERT_TRUE(client);
+    // The socket listens (and takes the connection) a moment before the main thread reports it.
+    EXPECT_TRUE(testsupport::waitUntil([&] { return !m_startup.events().empty(); }));
+    EXPECT_THAT(m_startup.events(), ElementsAre("listening"));
     ASSERT_TRUE(client->send(makePacket(SLOW_LIBRARY_CALL, 8)));
     ASSERT_TRUE(testsupport::waitUntil([] { return !LibraryEvents::instance().events().empty(); }));
     stop();
@@ -52,13 +81,15 @@ TEST_F(MainThreadTest, StopDuringALibraryCallReleasesTheLibraryAfterTheCall) {
     EXPECT_TRUE(testsupport::waitUntil([&] { return threadCount() == threadsBefore; })) << threadCount();
 }
 
-TEST_F(MainThreadTest, APortInUseEndsTheMainThreadWithTheBindError) {
+TEST_F(MainThreadTest, APortInUseEndsTheMainThreadWithTheBindErrorNamingThePort) {
     boost::asio::io_context io;
     boost::asio::ip::tcp::acceptor taken(io, {boost::asio::ip::make_address_v4("127.0.0.1"), 0});
     const std::string port = std::to_string(taken.local_endpoint().port());
-    serveCalculations(port, "nosuchlibrary.dll", testSettings());
+    serveCalculations(port, "nosuchlibrary.dll", testSettings(), m_startup);
+    const std::string reason = "bind 127.0.0.1:" + port + ": Address already in use";
+    EXPECT_THAT(m_startup.events(), ElementsAre("failed: " + reason));
     const auto log = testsupport::logMessages(m_logs.path());
-    EXPECT_THAT(log, Contains("error io_service.run:bind: Address already in use"));
+    EXPECT_THAT(log, Contains("error io_service.run:" + reason));
     EXPECT_THAT(log, Contains("info Exit from version 3.7.3.0, port:" + port));
 }
 

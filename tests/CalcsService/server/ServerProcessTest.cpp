@@ -14,6 +14,8 @@ using testsupport::connectWhenListening;
 using testsupport::freePort;
 using testsupport::makePacket;
 using ::testing::Contains;
+using ::testing::HasSubstr;
+using ::testing::Not;
 
 using ServerProcessTest = servertest::LocalServiceProcess;
 
@@ -39,6 +41,11 @@ TEST_F(ServerProcessTest, AcceptsAClientAndKeepsItWhenNoHandlerAnswers) {
     EXPECT_THAT(log, Contains("info initializing version 3.7.3.0, port:" + portText + ", dll path: brkcalcslib.dll"));
     EXPECT_THAT(log, Contains("error unknown packet type received, packetType:9999"));
     EXPECT_THAT(log, Contains("info Exit from version 3.7.3.0, port:" + portText));
+    // Standard output and error carry only what the console log sink writes: no library name, no log
+    // file pattern.
+    const std::string output = service->output();
+    EXPECT_THAT(output, Not(HasSubstr("brkcalcslib.dll\n")));
+    EXPECT_THAT(output, Not(HasSubstr("%Y-%b-%d.log")));
 }
 
 TEST_F(ServerProcessTest, APortInUseEndsTheServiceWithAFailureStatus) {
@@ -48,8 +55,10 @@ TEST_F(ServerProcessTest, APortInUseEndsTheServiceWithAFailureStatus) {
     ASSERT_TRUE(WIFEXITED(status)) << "status " << status;
     EXPECT_EQ(WEXITSTATUS(status), 1);
     const auto log = testsupport::logMessages(m_folder.path());
-    EXPECT_THAT(log, Contains("error io_service.run:bind: Address already in use"));
-    EXPECT_THAT(log, Contains("error Main thread has ended before the service was stopped"));
+    const std::string reason =
+        "bind 127.0.0.1:" + std::to_string(taken.local_endpoint().port()) + ": Address already in use";
+    EXPECT_THAT(log, Contains("error io_service.run:" + reason));
+    EXPECT_EQ(log.back(), "error Main thread has ended before its server listened: " + reason);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "platform/Resources.h"
+#include "service/ServerStartup.h"
 #include "service/ServiceValues.h"
 
 namespace {
@@ -15,9 +16,10 @@ std::mutex g_mutex;
 std::condition_variable g_stopped;
 bool g_bStop = false;
 
-// The service's main thread: these tests run no server, so it only waits for the stop (also one that
-// came first).
-void idleMainThreadFunc() {
+// The service's main thread: these tests run no server, so it is ready at once and only waits for the
+// stop (also one that came first).
+void idleMainThreadFunc(ServerStartup& startup) {
+    startup.listening();
     std::unique_lock<std::mutex> lock(g_mutex);
     g_stopped.wait(lock, [] { return g_bStop; });
 }
