@@ -58,6 +58,18 @@ listening_pid() {
   sed -nE "s/.*$1 \(pid ([0-9]+)\).*/\1/p" "$scratch/out" | head -n 1
 }
 
+# Starts the run command on free ports and sets ctrl and calcs to the pids its "listen" line gives;
+# false (after a failure) when the line does not come.
+start_both() {
+  start_run 0 0
+  ctrl=$(listening_pid TeskCtrlSvc)
+  calcs=$(listening_pid TeskLocalSvc)
+  echo "$ctrl $calcs" > "$scratch/pids"
+  [ -n "$ctrl" ] && [ -n "$calcs" ] && return
+  fail "no listen line: $(cat "$scratch/out" "$scratch/err")"
+  return 1
+}
+
 what="a port that is taken"
 perl -MIO::Socket::INET -e '
   my $s = IO::Socket::INET->new(LocalAddr => "127.0.0.1", LocalPort => 0, Listen => 1) or die "listen: $!";
@@ -77,13 +89,7 @@ kill "$holder"
 holder=
 
 what="a service that dies while both run"
-start_run 0 0
-ctrl=$(listening_pid TeskCtrlSvc)
-calcs=$(listening_pid TeskLocalSvc)
-echo "$ctrl $calcs" > "$scratch/pids"
-if [ -z "$ctrl" ] || [ -z "$calcs" ]; then
-  fail "no listen line: $(cat "$scratch/out" "$scratch/err")"
-else
+if start_both; then
   kill -KILL "$ctrl"
   finish_run 60
   ((status > 0)) || fail "exit status $status"
@@ -92,13 +98,7 @@ else
 fi
 
 what="a stop of the run command"
-start_run 0 0
-ctrl=$(listening_pid TeskCtrlSvc)
-calcs=$(listening_pid TeskLocalSvc)
-echo "$ctrl $calcs" > "$scratch/pids"
-if [ -z "$ctrl" ] || [ -z "$calcs" ]; then
-  fail "no listen line: $(cat "$scratch/out" "$scratch/err")"
-else
+if start_both; then
   # Each service listens when the line says so.
   for pid in "$ctrl" "$calcs"; do
     inode=$(find "/proc/$pid/fd" -lname 'socket:*' -printf '%l\n' | tr -dc '0-9\n' |
