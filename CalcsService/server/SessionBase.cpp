@@ -184,7 +184,9 @@ void SessionBase::resumeReading() {
 void SessionBase::dispatchPacket(const PacketPtr& packet) {
     // A small request can have a large reply: while the replies waiting for the client exceed the
     // bound (reading has paused then too), the next request waits for the send thread to drain them.
-    if (m_backlog.waitForReplyRoom())
+    // Once the service stops (its io_context stopped), no queued request starts: the server only finishes
+    // its sessions after the io_context's run has returned.
+    if (!m_io.stopped() && m_backlog.waitForReplyRoom())
         processGuarded(packet);
     if (m_backlog.release(Backlog::Held::request, packet->size()))
         resumeReading();
