@@ -106,6 +106,18 @@ TEST(CrrTrees, LowVolatilityAgainstTheCarryStaysWithinNoArbitrageBounds) {
     }
 }
 
+TEST(CrrTrees, WithoutVolatilityACallOnAYieldingStockIsExercisedAtTheBestMomentOfItsPath) {
+    // At 0.5 % volatility against a carry of 20 % no tree of at most 2000 steps keeps p in [0, 1]; the value
+    // is then the zero-volatility one: the stock grows as S e^((r - q) t), and exercising at t is worth
+    // S e^(-q t) - X e^(-r t) today. With r X > q S that rises until q S(t) = r X, t* = ln(r X / (q S)) / (r - q),
+    // here ln(5/3) / 0.2 = 2.554 years, before expiry at 5 years: 18.59, where waiting to expiry is worth 14.10.
+    const double S = 100, X = 100, r = 0.5, q = 0.3, T = 5;
+    const double best = std::log(r * X / (q * S)) / (r - q);
+    const double atBest = S * std::exp(-q * best) - X * std::exp(-r * best);
+    ASSERT_GT(atBest, S * std::exp(-q * T) - X * std::exp(-r * T) + 4.0);
+    EXPECT_NEAR(CrrYieldCallTree(100, T, S, X, r, q, 0.005), atBest, 1e-9);
+}
+
 TEST(CrrTrees, StepsAreBounded) {
     EXPECT_EQ(CrrPutTree(kMaxTreeSteps + 5000, 0.1, 50, 50, 0.4, kHullT),
               CrrPutTree(kMaxTreeSteps, 0.1, 50, 50, 0.4, kHullT));
