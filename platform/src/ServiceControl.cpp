@@ -27,8 +27,7 @@ namespace {
 const char* const kServicesKey = "SYSTEM\\CurrentControlSet\\Services";
 const unsigned kStartWaitHintMs = 2000;
 const auto kControlAcknowledgeLimit = std::chrono::seconds(30);
-const auto kControlPollInterval = std::chrono::milliseconds(10);
-const auto kStatePollInterval = std::chrono::milliseconds(20);
+const auto kPollInterval = std::chrono::milliseconds(10);
 
 bool IsValidServiceName(const std::string& name) {
     return !name.empty() && name[0] != '.' && name.find_first_of(std::string("/\\\0", 3)) == std::string::npos;
@@ -258,7 +257,7 @@ int ControlStopService(const std::string& name, ServiceStatus& status) {
     }
     const auto deadline = std::chrono::steady_clock::now() + kControlAcknowledgeLimit;
     while (std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(kControlPollInterval);
+        std::this_thread::sleep_for(kPollInterval);
         if (int error = QueryServiceStatus(name, status))
             return error;
         if (status.currentState != SERVICE_RUNNING)
@@ -279,7 +278,7 @@ int WaitForServiceState(const std::string& name, unsigned target, ServiceStatus&
             return 0;
         if (std::chrono::steady_clock::now() >= deadline)
             return ERROR_SERVICE_REQUEST_TIMEOUT;
-        std::this_thread::sleep_for(kStatePollInterval);
+        std::this_thread::sleep_for(kPollInterval);
     }
 }
 

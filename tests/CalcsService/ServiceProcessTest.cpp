@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "CalcsService/ServiceTestSupport.h"
+#include "platform/ServiceLeftRunning.h"
 #include "platform/Processes.h"
 #include "platform/Registry.h"
 #include "platform/ServiceControl.h"
@@ -36,11 +37,7 @@ protected:
     }
 
     // A service process that a failed case leaves behind would outlive the test.
-    void TearDown() override {
-        ServiceStatus status;
-        if (QueryServiceStatus(kName, status) == 0 && status.processId > 0)
-            ::kill(status.processId, SIGKILL);
-    }
+    void TearDown() override { testsupport::killServiceLeftRunning(kName); }
 
     // The skeleton's own records in the log, without those the service's main thread writes in between.
     std::vector<std::string> skeletonMessages() const {

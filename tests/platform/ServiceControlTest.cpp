@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/PlatformTestSupport.h"
+#include "platform/ServiceLeftRunning.h"
 #include "platform/Processes.h"
 #include "platform/Registry.h"
 
@@ -19,11 +20,8 @@ using ::testing::ElementsAre;
 class ServiceControlTest : public ::testing::Test {
 protected:
     void TearDown() override {
-        for (const auto& name : m_installed) {
-            ServiceStatus status;
-            if (QueryServiceStatus(name, status) == 0 && status.processId > 0)
-                ::kill(status.processId, SIGKILL);
-        }
+        for (const auto& name : m_installed)
+            testsupport::killServiceLeftRunning(name);
     }
 
     // Installs a copy through its own "Service" switch.

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/PlatformTestSupport.h"
+#include "platform/ServiceLeftRunning.h"
 #include "platform/Processes.h"
 #include "platform/ServiceControl.h"
 
@@ -26,11 +27,7 @@ class ServiceRegistrationTest : public ::testing::Test {
 protected:
     ServiceRegistrationTest() : m_program(testsupport::copyProgram(TESK_SLOW_STOP_SERVICE, m_folder.path(), kName)) {}
 
-    void TearDown() override {
-        ServiceStatus status;
-        if (QueryServiceStatus(kName, status) == 0 && status.processId > 0)
-            ::kill(status.processId, SIGKILL);
-    }
+    void TearDown() override { testsupport::killServiceLeftRunning(kName); }
 
     testsupport::ScopedPlatformRoot m_root;
     testsupport::TempDir m_folder;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/PlatformTestSupport.h"
+#include "platform/ServiceLeftRunning.h"
 #include "platform/ServiceControl.h"
 
 namespace {
@@ -21,11 +22,7 @@ testsupport::ProgramResult tool(const std::string& args, char keep) {
 
 class TeskscTest : public ::testing::Test {
 protected:
-    void TearDown() override {
-        ServiceStatus status;
-        if (QueryServiceStatus(m_name, status) == 0 && status.processId > 0)
-            ::kill(status.processId, SIGKILL);
-    }
+    void TearDown() override { testsupport::killServiceLeftRunning(m_name); }
 
     testsupport::ScopedPlatformRoot m_root;
     testsupport::TempDir m_programs;

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "CalcsService/ServiceTestSupport.h"
+#include "platform/ServiceLeftRunning.h"
 #include "Logging/Log.h"
 #include "handlers/ControlHandlerTable.h"
 #include "platform/ServiceControl.h"
@@ -79,10 +80,7 @@ protected:
     ~ControlServerTest() override {
         m_gated->open();  // a failed test may have left requests held
         stopServer();
-        // A service a failed test left running.
-        platform::ServiceStatus status;
-        if (platform::QueryServiceStatus("TeskLocalSvc", status) == 0 && status.processId > 0)
-            ::kill(status.processId, SIGKILL);
+        testsupport::killServiceLeftRunning("TeskLocalSvc");
     }
 
     // Programs the test runs are copied before: a copy still open for writing in a child that another
