@@ -1,10 +1,12 @@
 // How an expiry group picks its at-the-money pair and what carry it derives from it.
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
 
 #include "EngineFixture.h"
 #include "records/OptionGroup.h"
+#include "support/Dates.h"
 
 namespace enginetest {
 namespace {
@@ -58,6 +60,11 @@ TEST_F(EngineTest, AtTheMoneyPairIsTheOneWhoseCallAndPutMidsAreClosest) {
          105},
         {"a call without an ask is passed over",
          {{95, 6.0, 6.2, 1.0, 1.2}, {100, 0.0, 0.0, 0.1, 0.2}, {105, 1.0, 1.2, 5.5, 5.7}},
+         105},
+        // Mids apart by 0.4, 0.6, 0.1 and 0.25. Bids alone would pick 95 (apart by 0), asks 110 (0),
+        // half-spreads 100 (0.1 each), and so would the strike nearest the stock at 100.
+        {"mids, not bids, asks, spreads or the strike nearest the stock",
+         {{95, 4.0, 5.0, 4.0, 4.2}, {100, 3.0, 3.2, 3.6, 3.8}, {105, 2.0, 2.6, 2.1, 2.3}, {110, 1.5, 1.9, 1.0, 1.9}},
          105},
     };
     int n = 0;
@@ -138,6 +145,10 @@ TEST_F(EngineTest, GroupCarryComesFromTheForwardTheDividendOrTheUserRate) {
         {"one dividend after expiry", 0.05, 0.0, false, {1.5}, {0.6}, {100, 3.0, 3.2, 2.0, 2.2}, 100.0,
          std::log((100.0 * std::exp(0.05 * T) - 1.5) / 100.0) / T, 0.0},
         {"user rates", 0.05, 0.031, true, {}, {}, {100, 3.0, 3.2, 2.0, 2.2}, 100.0, 0.031, 0.0},
+        // At a rate the call less the put, 4.2 - 2.1, is grown to expiry: F = 100 + 2.1 e^(rT), over S
+        // (101, not the strike); the parity value is F discounted, 100 e^(-rT) + 2.1.
+        {"forward at a rate", 0.05, 0.0, false, {}, {}, {100, 4.0, 4.4, 2.0, 2.2}, 101.0,
+         std::log((100.0 + 2.1 * std::exp(0.05 * T)) / 101.0) / T, 100.0 * std::exp(-0.05 * T) + 2.1},
     };
     std::vector<CBaseOptionRecord*> firstChain;
     int n = 0;
@@ -162,6 +173,60 @@ TEST_F(EngineTest, GroupCarryComesFromTheForwardTheDividendOrTheUserRate) {
     const SGroupCarry carry = RefreshedCarry(firstChain[0]);
     EXPECT_NEAR(carry.carry, std::log(1.01) / T, 1e-9);
     EXPECT_EQ(carry.parityValue, 0.0);
+}
+
+// The dividends the host reports for the underlying, whatever the dates asked.
+std::vector<DividendEntry> g_hostDividends;
+
+int HostDividends(const char*, const DllDate*, const DllDate*, DividendEntry* buffer, int capacity) {
+    const int n = std::min(static_cast<int>(g_hostDividends.size()), capacity);
+    std::copy_n(g_hostDividends.begin(), n, buffer);
+    return n;
+}
+
+TEST_F(EngineTest, SingleDividendCarryTakesTheFirstDividendUpToExpiry) {
+    CalcDllSettings settings{};
+    settings.pfResultCallback = &RecordResult;
+    settings.pfDiviCallback = &HostDividends;
+    CHostCallbacks::Instance().Install(settings);
+    const double r = 0.05, S = 100.0, T = kYearsToJune;
+    // One dividend D paid at t, grown from then to expiry, comes off the grown stock:
+    // ln((S e^(rT) - D e^(r(T - t))) / S) / T.
+    auto dividendCarry = [&](double D, double t) {
+        return std::log((S * std::exp(r * T) - D * std::exp(r * (T - t))) / S) / T;
+    };
+    // Without one, the pair's forward: 100 + (3.1 - 2.1) e^(rT) over S.
+    const double forwardCarry = std::log((100.0 + std::exp(r * T)) / S) / T;
+    // 2015-01-12 10:00 to 2015-03-02 00:00 is 48 days 14 hours; the schedule keeps times less 1e-6.
+    const double tMarch = (48.0 + 14.0 / 24.0) / 365.0 - 1e-6;
+    auto paid = [](double amount, int kind, int month, int day) {
+        return DividendEntry{amount, kind, Date(2015, month, day)};
+    };
+    struct Row {
+        const char* what;
+        std::vector<DividendEntry> host;
+        double carry;
+    };
+    const Row rows[] = {
+        // Going ex today it is no future dividend (the March one alone picks the model), yet it heads
+        // the schedule, at time 0: neither the March one, nor the sum or total 2.0, is carried.
+        {"a dividend going ex today comes first", {paid(0.5, 0, 1, 12), paid(1.5, 0, 3, 2)}, dividendCarry(0.5, 0.0)},
+        // Received first and counted in the total, yet out of the schedule.
+        {"a dividend of kind 11 is not carried", {paid(0.8, 11, 1, 12), paid(1.5, 0, 3, 2)},
+         dividendCarry(1.5, tMarch)},
+        // One future dividend, but none in the schedule.
+        {"a dividend after expiry leaves the forward", {paid(1.5, 0, 7, 1)}, forwardCarry},
+        {"two dividends before expiry leave the forward", {paid(1.5, 0, 3, 2), paid(1.5, 0, 5, 1)}, forwardCarry},
+    };
+    int n = 0;
+    for (const Row& row : rows) {
+        const std::string symbol = "RGW" + std::string(1, static_cast<char>('A' + n++));
+        const std::vector<CBaseOptionRecord*> calls = QuotedChain(symbol, 6, 19, {{100, 3.0, 3.2, 2.0, 2.2}}, S, r);
+        ASSERT_EQ(calls.size(), 1u) << row.what;
+        g_hostDividends = row.host;
+        calls[0]->m_pUnderlyingRecord->RefreshDividends();
+        EXPECT_NEAR(RefreshedCarry(calls[0]).carry, row.carry, 1e-9) << row.what;
+    }
 }
 
 }  // namespace
