@@ -67,13 +67,17 @@ void Acceptor::accept(boost::asio::ip::tcp::socket& socket, AcceptHandler handle
 
 void Acceptor::onAccepted(boost::asio::ip::tcp::socket& socket, AcceptHandler handler,
                           const boost::system::error_code& ec) {
+    // A connection taken just before close() is refused like one that came after it: once closed, the
+    // acceptor hands on nothing.
+    if (ec == boost::asio::error::operation_aborted || !m_acceptor.is_open()) {
+        boost::system::error_code ignored;
+        socket.close(ignored);
+        handler(boost::asio::error::operation_aborted);
+        return;
+    }
     if (!ec) {
         setCloseOnExec(socket.native_handle());
         handler(ec);
-        return;
-    }
-    if (ec == boost::asio::error::operation_aborted || !m_acceptor.is_open()) {
-        handler(boost::asio::error::operation_aborted);
         return;
     }
     LOG_SEV(warning) << "handle_accept, error, reset session:" << ec.category().name() << ":" << ec.value();

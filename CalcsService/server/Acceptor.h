@@ -29,7 +29,8 @@ public:
     // close-on-exec before the handler runs.
     void accept(boost::asio::ip::tcp::socket& socket, AcceptHandler handler);
 
-    // Stops listening; a pending accept completes with operation_aborted. Throws
+    // Stops listening; a pending accept completes with operation_aborted, also one that had taken a
+    // connection already (that connection is closed). Throws
     // boost::system::system_error "close".
     void close();
 

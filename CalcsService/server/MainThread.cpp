@@ -8,6 +8,7 @@
 #include "Logging/Log.h"
 #include "calcdll_api/DllBridge.h"
 #include "handlers/HandlerRegistry.h"
+#include "server/PortNumber.h"
 #include "service/ModuleInfo.h"
 
 namespace {
@@ -32,8 +33,7 @@ void serveCalculations(const std::string& portText, const char* libraryFileName,
             LOG_SEV(info) << "Exit from version " << version;
         {
             // Destroyed before the library is released: no session thread is then inside a library call.
-            server calcsServer(sharedIoContext(), static_cast<unsigned short>(std::atoi(portText.c_str())),
-                               std::move(settings));
+            server calcsServer(sharedIoContext(), Network::parsePort(portText), std::move(settings));
             startup.listening();
             sharedIoContext().run();
         }

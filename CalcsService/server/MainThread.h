@@ -13,8 +13,8 @@ boost::asio::io_context& sharedIoContext();
 
 // Binds the library (null: the shipped library), serves on 127.0.0.1:port until the shared io_context
 // stops, then finishes the session and releases the library. Tells startup once it listens, or why it
-// cannot. Returns when the server could not run too; the failure is logged. Tests give their own port,
-// library and settings.
+// cannot (a port text that is not a port number is such a reason). Returns when the server could not
+// run too; the failure is logged. Tests give their own port, library and settings.
 void serveCalculations(const std::string& portText, const char* libraryFileName, ServerSettings settings,
                        ServerStartup& startup);
 

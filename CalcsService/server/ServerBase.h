@@ -21,16 +21,19 @@ public:
     unsigned short port() const { return m_acceptor.port(); }
 
 protected:
-    // Listens on 127.0.0.1:port (0: any free port). Throws boost::system::system_error when it cannot.
+    // Listens on 127.0.0.1:port (0: any free port, logged once bound). Throws boost::system::system_error
+    // when it cannot.
     ServerBase(boost::asio::io_context& io, unsigned short port);
     virtual ~ServerBase() = default;
 
     // Waits for the next client; the derived constructor calls it first, once it is ready.
     void startAccept();
-    // Stops accepting; a failure to close is logged.
+    // Stops accepting; a connection already taken but not yet handed on is closed. A failure to close
+    // is logged.
     void stopAccepting();
     // Runs the handlers the closing left pending (the aborted accept, the ended reads, the sessions'
-    // stop requests), which hold this object or the sessions. For the derived destructor, last.
+    // stop requests), which hold this object or the sessions, then leaves the io_context stopped. For
+    // the derived destructor, last.
     void runPendingHandlers();
 
     boost::asio::io_context& m_io;

@@ -10,6 +10,7 @@
 #include "handlers/ControlHandlerTable.h"
 #include "process/ClientRestarter.h"
 #include "server/ControlServer.h"
+#include "server/PortNumber.h"
 #include "service/ModuleInfo.h"
 #include "tasks/CheckLocalSvc.h"
 #include "tasks/CheckRegistryTask.h"
@@ -31,8 +32,7 @@ void runServer(const std::string& portText, ServerStartup& startup) {
     process::ClientRestarter restarter;
     ServerSettings settings;
     settings.handlers = [&restarter] { return Handlers::controlHandlerTable(restarter); };
-    server controlServer(sharedIoContext(), static_cast<unsigned short>(std::atoi(portText.c_str())),
-                         std::move(settings));
+    server controlServer(sharedIoContext(), Network::parsePort(portText), std::move(settings));
     startup.listening();
     sharedIoContext().run();
 }

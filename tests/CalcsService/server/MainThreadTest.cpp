@@ -1,14 +1,15 @@
 // The calculations service's main thread: start with the library, stop while a request is inside a
-// library call, and a port that cannot be bound.
-#include <mutex>
+// library call, and a port that cannot be had.
+#include <stdexcept>
 #include <string>
-#include <vector>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "server/MainThread.h"
+#include "CalcsService/server/RecordingStartup.h"
 #include "CalcsService/server/ServerTestSupport.h"
+#include "server/PortNumber.h"
 #include "support/LoopbackConnect.h"
 #include "support/ThreadCount.h"
 
@@ -16,32 +17,10 @@ namespace {
 
 using namespace servertest;
 using testsupport::connectWhenListening;
-using testsupport::freePort;
 using testsupport::makePacket;
 using testsupport::threadCount;
 using ::testing::Contains;
 using ::testing::ElementsAre;
-
-// What the main thread tells the service module about its server's start.
-class RecordingStartup : public ServerStartup {
-public:
-    void listening() override { record("listening"); }
-    void failed(const std::string& reason) override { record("failed: " + reason); }
-
-    std::vector<std::string> events() const {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_events;
-    }
-
-private:
-    void record(const std::string& event) {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_events.push_back(event);
-    }
-
-    mutable std::mutex m_mutex;
-    std::vector<std::string> m_events;
-};
 
 class MainThreadTest : public ::testing::Test {
 protected:
@@ -56,13 +35,28 @@ protected:
     RecordingStartup m_startup;
 };
 
+// The port the server logged it listens on, once it has (0 when it does not say within the time).
+unsigned short loggedPort(const boost::filesystem::path& logs) {
+    const std::string prefix = "info listening on 127.0.0.1:";
+    unsigned short port = 0;
+    testsupport::waitUntil([&] {
+        for (const auto& message : testsupport::logMessages(logs))
+            if (message.rfind(prefix, 0) == 0)
+                port = static_cast<unsigned short>(std::stoi(message.substr(prefix.size())));
+        return port != 0;
+    });
+    return port;
+}
+
+// Port 0 takes any free port and logs which one, for the client to find.
 TEST_F(MainThreadTest, StopDuringALibraryCallReleasesTheLibraryAfterTheCall) {
     std::thread([] {}).join();  // a sanitizer's runtime starts its own thread along with the first one
     const std::size_t threadsBefore = threadCount();
-    const unsigned short portNumber = freePort();
-    const std::string port = std::to_string(portNumber);
+    const std::string port = "0";
     std::thread mainThread([&] { serveCalculations(port, "fakecalcscomplete.dll", testSettings(), m_startup); });
 
+    const unsigned short portNumber = loggedPort(m_logs.path());
+    ASSERT_NE(portNumber, 0);
     const auto client = connectWhenListening(portNumber);
     ASSERT_TRUE(client);
     // The socket listens (and takes the connection) a moment before the main thread reports it.
@@ -91,6 +85,34 @@ TEST_F(MainThreadTest, APortInUseEndsTheMainThreadWithTheBindErrorNamingThePort)
     const auto log = testsupport::logMessages(m_logs.path());
     EXPECT_THAT(log, Contains("error io_service.run:" + reason));
     EXPECT_THAT(log, Contains("info Exit from version 3.7.3.0, port:" + port));
+}
+
+TEST(PortNumberTest, DecimalDigitsUpTo65535AreThePort) {
+    EXPECT_EQ(Network::parsePort("0"), 0);
+    EXPECT_EQ(Network::parsePort("9999"), 9999);
+    EXPECT_EQ(Network::parsePort("65535"), 65535);
+    EXPECT_EQ(Network::parsePort("00080"), 80);
+}
+
+TEST(PortNumberTest, AnythingElseIsRefusedNamingTheText) {
+    for (const std::string text :
+         {"", "abc", "65536", "70000", "99999999999999999999", "-1", "+80", " 80", "80 ", "8O", "0x50"}) {
+        try {
+            Network::parsePort(text);
+            ADD_FAILURE() << "\"" << text << "\" was taken as a port";
+        } catch (const std::invalid_argument& e) {
+            EXPECT_EQ(std::string(e.what()), "port \"" + text + "\" is not a port number (0-65535)");
+        }
+    }
+}
+
+// A port text that is not a port number stops the start with its reason, as a port that cannot be
+// bound does.
+TEST_F(MainThreadTest, APortTextThatIsNotAPortNumberEndsTheMainThreadWithTheReason) {
+    serveCalculations("70000", "nosuchlibrary.dll", testSettings(), m_startup);
+    const std::string reason = "port \"70000\" is not a port number (0-65535)";
+    EXPECT_THAT(m_startup.events(), ElementsAre("failed: " + reason));
+    EXPECT_THAT(testsupport::logMessages(m_logs.path()), Contains("error io_service.run:" + reason));
 }
 
 }  // namespace

@@ -151,6 +151,47 @@ TEST_F(ServerTest, ClosedConnectionLeavesTheSessionIdleUntilTheServerEnds) {
     EXPECT_THAT(LibraryEvents::instance().events(), ElementsAre("purge", "cleanup"));
 }
 
+// The io_context the purge hook stops: the service's stop, asked for while a session is being finished.
+boost::asio::io_context* g_stoppedOnPurge = nullptr;
+
+void stopOnPurge() {
+    onPurge();
+    if (g_stoppedOnPurge)
+        g_stoppedOnPurge->stop();
+}
+
+// A is served; B's arrival finishes A, and the stop comes while the library drains; C has connected and
+// sent a request by then. Neither B nor C may start once the stop has begun, nor C's request run, and
+// the server's end must leave no session behind (its threads running, its read pending).
+TEST_F(ServerTest, ClientsThatConnectWhileTheStopBeginsAreClosedUnserved) {
+    RunningServer running(testSettings(), false);
+    struct StopOnPurge {
+        explicit StopOnPurge(boost::asio::io_context& io) {
+            g_stoppedOnPurge = &io;
+            fakeLibrary().hooks.purgeProcessingQueues = &stopOnPurge;
+        }
+        ~StopOnPurge() {
+            fakeLibrary().hooks.purgeProcessingQueues = &onPurge;
+            g_stoppedOnPurge = nullptr;
+        }
+    } stopOnPurgeScope(running.io());
+    ProtocolClient a(running.port());
+    ProtocolClient b(running.port());
+    ProtocolClient c(running.port());
+    ASSERT_TRUE(c.send(makePacket(ECHO, 8, {3})));
+    handledRequests() = 0;
+
+    running.io().run();  // until the purge of A's records stops it
+    running.stop();
+
+    EXPECT_FALSE(c.readPacket(std::chrono::milliseconds(500)));
+    EXPECT_TRUE(b.waitForClose());
+    EXPECT_TRUE(c.waitForClose());
+    EXPECT_EQ(handledRequests(), 0u);
+    EXPECT_EQ(running.countLog("info ------------started: "), 1u);
+    EXPECT_THAT(LibraryEvents::instance().events(), ElementsAre("purge", "cleanup"));
+}
+
 TEST_F(ServerTest, PendingResultsReachTheClientAsOnePacketWithinHalfASecond) {
     ServerSettings settings = testSettings();
     RunningServer running(settings);

@@ -143,10 +143,12 @@ inline ServerSettings testSettings() {
 // A running server with its log in a folder of its own.
 class RunningServer {
 public:
-    explicit RunningServer(ServerSettings settings = testSettings()) {
+    // ownThread false: the test runs the io_context itself, on its own thread.
+    explicit RunningServer(ServerSettings settings = testSettings(), bool ownThread = true) {
         Logging::initLogging(m_logs.str() + "/Logs/Server%Y-%b-%d.log");
         m_server = std::make_unique<server>(m_io, 0, std::move(settings));
-        m_thread = std::thread([this] { m_io.run(); });
+        if (ownThread)
+            m_thread = std::thread([this] { m_io.run(); });
     }
     ~RunningServer() { stop(); }
 
@@ -155,10 +157,12 @@ public:
         if (!m_server)
             return;
         m_io.stop();
-        m_thread.join();
+        if (m_thread.joinable())
+            m_thread.join();
         m_server.reset();
     }
 
+    boost::asio::io_context& io() { return m_io; }
     unsigned short port() const { return m_server->port(); }
     std::vector<std::string> log() const { return testsupport::logMessages(m_logs.path()); }
     bool waitForLog(const std::string& message) const { return testsupport::waitForLogMessage(m_logs.path(), message); }

@@ -1,4 +1,5 @@
 // The control server with the control handlers, on a free loopback port, against test clients.
+#include "server/ControlMainThread.h"
 #include "server/ControlServer.h"
 
 #include <condition_variable>
@@ -11,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "CalcsService/ServiceTestSupport.h"
+#include "CalcsService/server/RecordingStartup.h"
 #include "platform/ServiceLeftRunning.h"
 #include "Logging/Log.h"
 #include "handlers/ControlHandlerTable.h"
@@ -89,6 +91,12 @@ protected:
         // A sanitizer's own helper thread starts with the first thread: let it start before the count.
         std::thread([] {}).join();
         m_threadsBefore = testsupport::threadCount();
+        makeServer();
+        m_runner = std::thread([this] { m_io.run(); });
+    }
+
+    // The server alone, for a test that runs the io_context itself.
+    void makeServer() {
         Control::ServerSettings settings;
         settings.handlers = [this] {
             auto handlers = Handlers::controlHandlerTable(m_restarter);
@@ -96,7 +104,6 @@ protected:
             return handlers;
         };
         m_server = std::make_unique<Control::server>(m_io, 0, std::move(settings));
-        m_runner = std::thread([this] { m_io.run(); });
     }
 
     void stopServer() {
@@ -222,6 +229,35 @@ TEST_F(ControlServerTest, StopWithAnIdleClientIsQuickAndLeavesNoThread) {
     EXPECT_TRUE(testsupport::hasLogMessage(m_module.path(), "info Finish server destruction"));
 }
 
+// X is accepted, and Y, waiting behind it, is taken at once; then the stop comes before Y's session
+// starts. Y must be closed unserved, and the server's end leave no session behind (its worker running,
+// its read pending in the io_context).
+TEST_F(ControlServerTest, AConnectionTakenAsTheStopBeginsIsClosedUnserved) {
+    makeServer();
+    auto x = connect();
+    auto y = connect();
+    ASSERT_TRUE(y->send(makePacket(kGatedType, 0)));
+    m_gated->open();
+    ASSERT_EQ(m_io.run_one(), 1u);  // X's accept
+    stopServer();
+
+    EXPECT_TRUE(x->waitForClose());
+    EXPECT_TRUE(y->waitForClose());
+    EXPECT_EQ(m_gated->begun(), 0u);
+    EXPECT_EQ(countLogLines("info ------------started: "), 1u);
+}
+
+// Nothing but a port number may choose the port: anything else stops the start with its reason.
+TEST_F(ControlServerTest, APortTextThatIsNotAPortNumberFailsTheStart) {
+    for (const std::string text : {"abc", "70000"}) {
+        servertest::RecordingStartup startup;
+        Control::serveControl(text, startup);
+        const std::string reason = "port \"" + text + "\" is not a port number (0-65535)";
+        EXPECT_THAT(startup.events(), ::testing::ElementsAre("failed: " + reason));
+        EXPECT_TRUE(logged("error io_service.run:" + reason));
+    }
+}
+
 // Connects clients whose sessions each run one held request and hold many more in their queues; empty
 // when that does not come about.
 std::vector<std::unique_ptr<ProtocolClient>> ControlServerTest::busyClients(std::size_t count) {
@@ -294,10 +330,13 @@ TEST_F(ControlServerTest, IdleConnectionsBeyondTheCapMakeRoomForAnActiveClient) 
     ASSERT_TRUE(logged("error unknown packet type received: 10, size: 28"));
     ASSERT_TRUE(connectIdle(idleClients - cap));
 
+    // The server logs each warning just after its connection's line: wait for them too.
+    const std::string closing = "warning too many sessions, closing the one idle the longest: ";
+    EXPECT_TRUE(testsupport::waitUntil([&] { return countLogLines(closing) >= idleClients - cap; }));
+    EXPECT_EQ(countLogLines(closing), idleClients - cap);
     // One worker per live session, no send thread; besides them the updater and the io_context's runner.
     EXPECT_TRUE(testsupport::waitUntil([&] { return testsupport::threadCount() <= m_threadsBefore + cap + 2; }))
         << testsupport::threadCount() << " threads";
-    EXPECT_EQ(countLogLines("warning too many sessions, closing the one idle the longest: "), idleClients - cap);
     // The connections idle the longest were closed, the active one and the newest are still served.
     EXPECT_TRUE(idle[1]->waitForClose());
     EXPECT_TRUE(idle[idleClients - cap]->waitForClose());
