@@ -11,6 +11,7 @@
 #include "handlers/HandlerGuard.h"
 #include "models/Calculations.h"
 #include "packets/DeliveryFormulaPacket.h"
+#include "packets/RequestLimits.h"
 #include "packets/RequestReaders.h"
 #include "packets/Root2UnderlyingMapPacket.h"
 #include "packets/StockSettingsPacket.h"
@@ -40,6 +41,14 @@ void SetStockSettingsHandler::handle(Packets::RequestStream& request, std::vecto
             LOG_SEV(error) << "settings for " << packet.symbol << " refused: the packet ends inside them";
             return;
         }
+        if (packet.expirations.size() > Packets::Incoming::MAX_SETTINGS_EXPIRATIONS ||
+            packet.dividendDates.size() > Packets::Incoming::MAX_SETTINGS_DIVIDENDS) {
+            LOG_SEV(error) << "settings for " << packet.symbol << " refused: " << packet.expirations.size()
+                           << " expirations and " << packet.dividendDates.size() << " dividends, at most "
+                           << Packets::Incoming::MAX_SETTINGS_EXPIRATIONS << " and "
+                           << Packets::Incoming::MAX_SETTINGS_DIVIDENDS;
+            return;
+        }
         const std::string symbol = packet.symbol;
         LOG_SEV(info) << "received settings for " << symbol << ", expires: " << packet.expirations.size()
                       << ", divs: " << packet.dividendDates.size() << ", useUserInputs: "
@@ -57,6 +66,12 @@ void SetDeliveryFormulaHandler::handle(Packets::RequestStream& request, std::vec
         Packets::Incoming::DeliveryFormulaPacket packet;
         Packets::Incoming::parseDeliveryFormulaPacket(request, packet);
         LOG_SEV(info) << "SetDeliveryFormulaHandler:" << packet.symbol << "-" << packet.formula;
+        if (packet.components.size() > Packets::Incoming::MAX_DELIVERY_COMPONENTS) {
+            LOG_SEV(error) << "delivery formula " << packet.formula << " of " << packet.symbol << " refused: "
+                           << packet.components.size() << " components, at most "
+                           << Packets::Incoming::MAX_DELIVERY_COMPONENTS;
+            return;
+        }
         models::StockSettingsData& settings = model()[packet.symbol];
         settings.setDeliveryValue(packet.formula, packet.formulaValue);
         settings.setDeliveryComponents(packet.formula, packet.components);

@@ -7,14 +7,16 @@
 namespace Handlers {
 
 // SET_CALCULATION_SETTINGS: replaces all of the underlying's settings, or, when the body ends
-// inside them, none, then hands them to the library.
+// inside them or they hold more expirations or dividends than a request may, none, then hands them
+// to the library.
 class SetStockSettingsHandler : public BaseHandler {
 public:
     void handle(Packets::RequestStream& request, std::vector<std::uint8_t>& reply,
                 const std::vector<std::uint8_t>& requestId) override;
 };
 
-// SET_DELIVERY_FORMULA: keeps the formula in the stock settings and hands it to the library.
+// SET_DELIVERY_FORMULA: keeps the formula in the stock settings and hands it to the library; a formula
+// of more components than a request may have is refused whole.
 class SetDeliveryFormulaHandler : public BaseHandler {
 public:
     void handle(Packets::RequestStream& request, std::vector<std::uint8_t>& reply,

@@ -5,6 +5,7 @@
 #include "Logging/Log.h"
 #include "packets/PositionList.h"
 #include "packets/RequestReaders.h"
+#include "packets/RiskChart2DResult.h"
 
 namespace Packets::Incoming {
 
@@ -122,8 +123,20 @@ RequestStream& parseRiskChart2DInputsPacket(RequestStream& in, RiskChart2DInputs
     readList<STOCK_BLOCK_MIN_WIRE_SIZE>(in, static_cast<std::uint64_t>(std::max(stockCount, 0)), packet.stocks,
                                         readStockBlock);
     readVolShifts(in, packet);
-    if (!in)
+    if (!in) {
         LOG_SEV(error) << "RISK_2D request ends before its closing key: refused";
+        return in;
+    }
+    const std::uint64_t replySize = Outgoing::riskChart2DReplySizeBound(packet);
+    if (replySize > MAX_REPLY_SIZE) {
+        std::size_t positions = 0;
+        for (const auto& stock : packet.stocks)
+            positions += stock->positions.size();
+        LOG_SEV(error) << "RISK_2D request of " << packet.stocks.size() << " underlyings, " << points << " points and "
+                       << positions << " positions: a reply of up to " << replySize << " bytes, more than "
+                       << MAX_REPLY_SIZE << ", refused";
+        in.setFailed();
+    }
     return in;
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "packets/OptionPosition.h"
+#include "packets/RequestLimits.h"
 #include "packets/RequestStream.h"
 
 namespace VO::RiskChart {
@@ -44,10 +45,6 @@ struct PerStockInfo {
 
 namespace Packets::Incoming {
 
-// The most points a price axis may have (`steps` + 1); a reply of this many points stays far below
-// the reply size limit.
-constexpr std::uint64_t MAX_RISK_2D_POINTS = 10000;
-
 struct RiskChart2DInputsPacket {
     std::uint32_t skipStrikeTables = 0;  // 0: also compute the per-strike tables
     std::uint32_t volMode = 0;           // 1: fitted skew volatilities
@@ -60,8 +57,9 @@ struct RiskChart2DInputsPacket {
     std::map<double, double> volShifts;  // expiration -> volatility shift fraction; never a NaN key
 };
 
-// Fills `packet` from the body. A body that ends before its closing key, or a `steps` value whose
-// axis would exceed MAX_RISK_2D_POINTS, fails the stream (logged): the request is to be refused.
+// Fills `packet` from the body. A body that ends before its closing key, a `steps` value whose axis
+// would exceed MAX_RISK_2D_POINTS, or a request whose reply could exceed MAX_REPLY_SIZE fails the
+// stream (logged): the request is to be refused.
 // Skew points beyond the five of an expiration are read and dropped; NaN keys are not stored; a
 // `prices` list longer than the axis is cut to the axis.
 RequestStream& parseRiskChart2DInputsPacket(RequestStream& in, RiskChart2DInputsPacket& packet);

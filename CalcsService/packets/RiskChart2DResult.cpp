@@ -45,6 +45,23 @@ std::uint64_t riskChart2DReplySize(const RiskChart2DResult& result) {
     return size;
 }
 
+std::uint64_t riskChart2DReplySizeBound(const Packets::Incoming::RiskChart2DInputsPacket& inputs) {
+    const std::uint64_t n = std::uint64_t{inputs.steps} + 1;
+    const bool tables = inputs.skipStrikeTables == 0;
+    std::uint64_t positions = 0;
+    // The curves, then the four counts of the lists.
+    std::uint64_t size = PACKET_HEADER_SIZE + 4 + ROW_SIZE * n + 4 + 4 + 4 + 4;
+    for (const auto& stock : inputs.stocks) {
+        const std::uint64_t symbol = stock->symbol.size(), m = stock->positions.size();
+        positions += m;
+        size += 4 + symbol + 8 * n;
+        if (tables)
+            size += (8 + symbol + 8 * m) + (8 + symbol + ROW_SIZE * m);
+    }
+    // Besides the expirations, the stocks' entry and the total.
+    return size + GREEKS_RECORD_SIZE * (positions + 2);
+}
+
 void serializeRiskChart2DResult(const RiskChart2DResult& result, std::vector<std::uint8_t>& reply,
                                 const std::vector<std::uint8_t>& requestId) {
     ReplyWriter out(reply, result.type, 0, riskChart2DReplySize(result), requestId);

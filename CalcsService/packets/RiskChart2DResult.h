@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "packets/PacketTypes.h"
+#include "packets/RiskChart2DPacket.h"
 #include "packets/WireDoubleOrder.h"
 
 namespace Packets::Outgoing {
@@ -88,6 +89,10 @@ struct RiskChart2DResult {
 
 // Bytes of the whole reply, header included.
 std::uint64_t riskChart2DReplySize(const RiskChart2DResult& result);
+
+// The most bytes the reply to `inputs` can take, header included, known before the chart is
+// computed: every position counted as a strike of its own and an expiration of its own.
+std::uint64_t riskChart2DReplySizeBound(const Packets::Incoming::RiskChart2DInputsPacket& inputs);
 
 // Replaces `reply` with the whole reply packet. Every curve goes out with the length of the first
 // main curve: a shorter one padded with zeros, a longer one cut. Throws std::length_error when the reply would not fit its 32-bit size field.

@@ -62,6 +62,19 @@ void addGreeksToTotals(RISK_TOTALS& t, std::size_t i, const PointRecord& r, std:
     t.curves[rho][i] += r[first + RHO];
 }
 
+double stockValueAt(double P, double currentPrice, std::int32_t stockQty) {
+    return (P - currentPrice) * static_cast<double>(stockQty);
+}
+
+// One scenario's value at a point, added to its curve's slot. Exercised options are shares at their
+// average strike, valued at P (also when calls and puts cancel to no shares: their strikes still
+// differ); then the options' own value and the stock's.
+void addValue(double& slot, const PointRecord& r, double P, std::size_t exShares, std::size_t exAmount, double value,
+              double stockValue) {
+    slot += P * r[exShares] - r[exAmount];
+    slot += value + stockValue;
+}
+
 }  // namespace
 
 ScenarioTime nowTime(const VO::OptionPosition& p) {
@@ -137,26 +150,32 @@ void chartStock(const VO::RiskChart::PerStockInfo& stock, const Packets::Incomin
         return r;
     };
 
-    RISK_TOTALS own;
-    own.resize(n);
+    StockCurve own{stock.symbol, {}};
+    own.curves.emplace_back(n, 0.0);
     for (std::size_t i = 0; i < axis.size(); ++i) {
         const PointRecord r = pointAt(axis[i]);
         addToTotals(totals, i, r, axis[i], stock.currentPrice, stock.stockQty);
-        addToTotals(own, i, r, axis[i], stock.currentPrice, stock.stockQty);
+        addEvalValue(own.curves[0][i], r, axis[i], stock.currentPrice, stock.stockQty);
     }
-    totals.perStock.push_back({stock.symbol, std::move(own)});
+    totals.perStock.push_back(std::move(own));
 
     if (inputs.skipStrikeTables != 0)
         return;
     StockStrikes strikes{stock.symbol, {}};
     for (const VO::OptionPosition& p : stock.positions)
         strikes.strikes.insert(p.strike);
-    RISK_TOTALS atStrikes;
-    atStrikes.resize(strikes.strikes.size());
-    std::size_t j = 0;
-    for (double strike : strikes.strikes)
-        addToTotals(atStrikes, j++, pointAt(strike), strike, stock.currentPrice, stock.stockQty);
-    totals.perStrike.push_back({stock.symbol, std::move(atStrikes)});
+    StockStrikeTable table{stock.symbol, {}};
+    table.rows.reserve(strikes.strikes.size());
+    // Each strike is one point of its own: its row is written straight from a one-point total.
+    RISK_TOTALS atStrike;
+    for (double strike : strikes.strikes) {
+        atStrike.resize(1);
+        addToTotals(atStrike, 0, pointAt(strike), strike, stock.currentPrice, stock.stockQty);
+        StrikeRow& row = table.rows.emplace_back();
+        for (std::size_t k = 0; k < RISK_CURVE_COUNT; ++k)
+            row[k] = atStrike.curves[k][0];
+    }
+    totals.perStrike.push_back(std::move(table));
     totals.strikeSets.push_back(std::move(strikes));
 }
 
@@ -218,25 +237,21 @@ void processRecord(const VO::OptionPosition& p, const ScenarioTime& time, const 
 void addToTotals(RISK_TOTALS& t, std::size_t i, const PointRecord& r, double P, double currentPrice,
                  std::int32_t stockQty) {
     const double q = stockQty;
-    const double stockValue = (P - currentPrice) * q;
-    // Exercised options are shares at their average strike, valued at P (also when calls and puts
-    // cancel to no shares: their strikes still differ).
-    t.curves[nowValue][i] += P * r[NOW_EX_SHARES] - r[NOW_EX_AMOUNT];
-    const double exercised = P * r[EVAL_EX_SHARES] - r[EVAL_EX_AMOUNT];
-    t.curves[evalValue][i] += exercised;
-    t.curves[downValue][i] += exercised;
-    t.curves[upValue][i] += exercised;
-
+    const double stockValue = stockValueAt(P, currentPrice, stockQty);
     const double now = std::fabs(r[NOW_VALUE]) < NO_NOW_VALUE ? 0.0 : r[NOW_VALUE];
-    t.curves[nowValue][i] += now + stockValue;
-    t.curves[evalValue][i] += r[EVAL_VALUE] + stockValue;
-    t.curves[downValue][i] += r[DOWN_VALUE] + stockValue;
-    t.curves[upValue][i] += r[UP_VALUE] + stockValue;
+    addValue(t.curves[nowValue][i], r, P, NOW_EX_SHARES, NOW_EX_AMOUNT, now, stockValue);
+    addValue(t.curves[evalValue][i], r, P, EVAL_EX_SHARES, EVAL_EX_AMOUNT, r[EVAL_VALUE], stockValue);
+    addValue(t.curves[downValue][i], r, P, EVAL_EX_SHARES, EVAL_EX_AMOUNT, r[DOWN_VALUE], stockValue);
+    addValue(t.curves[upValue][i], r, P, EVAL_EX_SHARES, EVAL_EX_AMOUNT, r[UP_VALUE], stockValue);
 
     addGreeksToTotals(t, i, r, NOW_GREEKS, nowDelta, nowVega, nowGamma, nowTheta, nowRho, q);
     addGreeksToTotals(t, i, r, UP_GREEKS, upDelta, upVega, upGamma, upTheta, upRho, q);
     addGreeksToTotals(t, i, r, DOWN_GREEKS, downDelta, downVega, downGamma, downTheta, downRho, q);
     addGreeksToTotals(t, i, r, EVAL_GREEKS, evalDelta, evalVega, evalGamma, evalTheta, evalRho, q);
+}
+
+void addEvalValue(double& value, const PointRecord& r, double P, double currentPrice, std::int32_t stockQty) {
+    addValue(value, r, P, EVAL_EX_SHARES, EVAL_EX_AMOUNT, r[EVAL_VALUE], stockValueAt(P, currentPrice, stockQty));
 }
 
 }  // namespace models::RiskChart

@@ -55,4 +55,8 @@ void processRecord(const VO::OptionPosition& p, const ScenarioTime& time, const 
 void addToTotals(RISK_TOTALS& t, std::size_t i, const PointRecord& r, double P, double currentPrice,
                  std::int32_t stockQty);
 
+// Adds the eval value alone of the record at price P, with the stock, to `value`, as addToTotals adds
+// it to the eval value curve.
+void addEvalValue(double& value, const PointRecord& r, double P, double currentPrice, std::int32_t stockQty);
+
 }  // namespace models::RiskChart

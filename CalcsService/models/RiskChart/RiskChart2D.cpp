@@ -43,18 +43,9 @@ void fillResult(RISK_TOTALS& totals, bool useVolShifts, RiskChart2DResult& resul
         std::fill(result.curves[upValue].begin(), result.curves[upValue].end(), 0.0);
         std::fill(result.curves[downValue].begin(), result.curves[downValue].end(), 0.0);
     }
-    for (StockTotals& stock : totals.perStock)
-        result.stockCurves.push_back({stock.symbol, {std::move(stock.totals.curves[evalValue])}});
+    result.stockCurves = std::move(totals.perStock);
     result.strikeLists = std::move(totals.strikeSets);
-    for (const StockTotals& stock : totals.perStrike) {
-        StockStrikeTable table{stock.symbol, {}};
-        const std::size_t rows = stock.totals.curves[0].size();
-        table.rows.resize(rows);
-        for (std::size_t j = 0; j < rows; ++j)
-            for (std::size_t k = 0; k < RISK_CURVE_COUNT; ++k)
-                table.rows[j][k] = stock.totals.curves[k][j];
-        result.strikeTables.push_back(std::move(table));
-    }
+    result.strikeTables = std::move(totals.perStrike);
 }
 
 }  // namespace

@@ -4,32 +4,25 @@
 
 #include <array>
 #include <cstddef>
-#include <string>
 #include <vector>
 
 #include "packets/RiskChart2DResult.h"
 
 namespace models::RiskChart {
 
-struct StockTotals;
-
 struct RISK_TOTALS {
     Packets::Outgoing::RiskCurves curves;  // indexed by Packets::Outgoing::RiskCurve
-    // Filled on the top-level totals only.
-    std::vector<StockTotals> perStock;     // one per underlying, curves over the price axis
-    std::vector<StockTotals> perStrike;    // one per underlying, curves over its strikes
-    std::vector<Packets::Outgoing::StockStrikes> strikeSets;  // the strikes of each perStrike entry
+    // Filled on the top-level totals only, already in the reply's form: of an underlying's own
+    // curves the reply carries only the eval value, so only that one is kept.
+    std::vector<Packets::Outgoing::StockCurve> perStock;         // one per underlying, over the price axis
+    std::vector<Packets::Outgoing::StockStrikeTable> perStrike;  // one per underlying, a row per strike
+    std::vector<Packets::Outgoing::StockStrikes> strikeSets;     // the strikes of each perStrike entry
 
     // Every curve with n zero points.
     void resize(std::size_t n) {
         for (auto& curve : curves)
             curve.assign(n, 0.0);
     }
-};
-
-struct StockTotals {
-    std::string symbol;
-    RISK_TOTALS totals;
 };
 
 // What all positions of one underlying add at one price point.

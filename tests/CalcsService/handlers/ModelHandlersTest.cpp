@@ -64,6 +64,31 @@ TEST_F(ModelHandlers, ARisk2DRequestCutShortIsNotAnswered) {
     EXPECT_TRUE(run(handler, w.data()).empty());
 }
 
+// Over 10,000 points, with neither positions nor strike tables, each underlying of a 4-byte symbol
+// adds its value curve to the reply: 4 + 4 + 8 x 10,000 = 80,008 bytes. The rest is the header and
+// the 24 main curves (28 + 4 + 192 x 10,000), the greeks count with the stocks' and the total's
+// records (4 + 160) and the three list counts (12): 1,920,208 bytes. A reply may take 32 MiB: 395
+// underlyings fit (33,523,368 bytes), 396 would not (33,603,376).
+TEST_F(ModelHandlers, ARisk2DRequestWhoseReplyWouldBeTooLargeIsRefusedBeforeItIsComputed) {
+    Handlers::RiskChart2DHandler handler;
+    const auto body = [](int stocks) {
+        WireWriter w;
+        w.u32(1).u32(0).u32(9999).f64(0.0).f64(localMs(2024, 1, 2)).f64(localMs(2024, 1, 2)).u8(0).i32(stocks);
+        for (int i = 0; i < stocks; ++i)
+            w.str("S" + std::to_string(1000 + i).substr(1)).str("").f64(1.0).f64(100.0).i32(0).u8(0).u32(0).u32(0)
+                .f64(0.0);
+        return w.f64(0.0).f64(0.0).data();
+    };
+    const auto largest = run(handler, body(395));
+    ASSERT_EQ(largest.size(), 33523368u);
+    handlertest::expectReplyHeader(largest, 1872);
+    logged();
+
+    EXPECT_TRUE(run(handler, body(396)).empty());
+    EXPECT_TRUE(anyContains(logged(), "error: RISK_2D request of 396 underlyings, 10000 points and 0 positions: a "
+                                      "reply of up to 33603376 bytes, more than 33554432, refused"));
+}
+
 TEST(HandlerRegistry, ServesEveryRequestTypeOfTheService) {
     std::vector<int> types;
     for (const auto& [type, handler] : Handlers::calculationHandlers()) {

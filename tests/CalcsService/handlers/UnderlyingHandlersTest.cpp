@@ -88,6 +88,64 @@ TEST_F(UnderlyingHandlers, SettingsCutShortChangeNothing) {
     EXPECT_TRUE(anyContains(logged(), "error: settings for S refused"));
 }
 
+// Settings of `expirations` expirations and `dividends` dividends, all different.
+WireWriter longSettingsBody(const std::string& symbol, std::uint32_t expirations, std::uint32_t dividends) {
+    WireWriter w;
+    w.f64(localMs(2024, 1, 2)).str(symbol).u8(0).u32(expirations);
+    for (std::uint32_t i = 0; i < expirations; ++i)
+        w.f64(localMs(2024, 6, 21) + 60000.0 * i);
+    w.u32(0);
+    for (std::uint32_t i = 0; i < expirations; ++i)
+        w.f32(0.01f).f32(0.02f);
+    w.u32(dividends);
+    for (std::uint32_t i = 0; i < dividends; ++i)
+        w.f64(localMs(2024, 3, 1) + 60000.0 * i).f32(0.5f).i32(0);
+    return w;
+}
+
+// At most 10,000 expirations and 10,000 dividends: one more of either and nothing is stored.
+TEST_F(UnderlyingHandlers, SettingsOfTooManyExpirationsOrDividendsAreRefused) {
+    Handlers::SetStockSettingsHandler handler;
+    run(handler, longSettingsBody("LONG", 10000, 10000).data());
+    EXPECT_EQ(settingsOf("LONG").expirations.size(), 10000u);
+    EXPECT_EQ(settingsOf("LONG").dividendDates.size(), 10000u);
+    EXPECT_EQ(settingsOf("LONG").rate1ByExpiration.size(), 10000u);
+    EXPECT_EQ(g_calls, (decltype(g_calls){{"refresh", "LONG"}}));
+    logged();
+    g_calls.clear();
+
+    run(handler, longSettingsBody("LONG", 10001, 1).data());
+    run(handler, longSettingsBody("LONG", 1, 10001).data());
+    EXPECT_EQ(settingsOf("LONG").expirations.size(), 10000u);
+    EXPECT_EQ(settingsOf("LONG").dividendDates.size(), 10000u);
+    EXPECT_TRUE(g_calls.empty());
+    const auto lines = logged();
+    EXPECT_TRUE(anyContains(lines, "error: settings for LONG refused: 10001 expirations and 1 dividends, at most "
+                                   "10000 and 10000"));
+    EXPECT_TRUE(anyContains(lines, "error: settings for LONG refused: 1 expirations and 10001 dividends"));
+}
+
+// A formula of `components` components of one share each.
+WireWriter deliveryBody(const std::string& symbol, const std::string& formula, std::uint32_t components) {
+    WireWriter w;
+    w.str(symbol).str(formula).f64(0.0).u32(components);
+    for (std::uint32_t i = 0; i < components; ++i)
+        w.str("C" + std::to_string(i)).f64(1.0);
+    w.u32(100);
+    return w;
+}
+
+TEST_F(UnderlyingHandlers, DeliveryFormulasOfTooManyComponentsAreRefused) {
+    Handlers::SetDeliveryFormulaHandler handler;
+    run(handler, deliveryBody("DLV2", "DLV2A", 1000).data());
+    run(handler, deliveryBody("DLV2", "DLV2B", 1001).data());
+    EXPECT_EQ(settingsOf("DLV2").deliveryComponents.at("DLV2A").size(), 1000u);
+    EXPECT_EQ(settingsOf("DLV2").deliveryComponents.count("DLV2B"), 0u);
+    EXPECT_EQ(settingsOf("DLV2").deliveryValues.count("DLV2B"), 0u);
+    EXPECT_EQ(g_calls, (decltype(g_calls){{"DLV2/DLV2A", "0.000000/1000"}}));
+    EXPECT_TRUE(anyContains(logged(), "error: delivery formula DLV2B of DLV2 refused: 1001 components, at most 1000"));
+}
+
 TEST_F(UnderlyingHandlers, DeliveryFormulasAreKeptAndHandedOn) {
     Handlers::SetDeliveryFormulaHandler handler;
     WireWriter w;

@@ -137,6 +137,36 @@ TEST(RiskChart2DRequest, BoundsTheAxisAndCutsLongPriceLists) {
     EXPECT_EQ(packet.stocks[0]->prices.back(), 10.0);
 }
 
+// `count` underlyings named S000, S001, ..., each with one position when `withPosition`.
+void sameStocks(WireWriter& w, int count, bool withPosition) {
+    for (int i = 0; i < count; ++i) {
+        const std::string digits = std::to_string(1000 + i).substr(1);
+        w.str("S" + digits).str("").f64(1.0).f64(100.0).i32(0).u8(1).u32(0).u32(withPosition ? 1 : 0);
+        if (withPosition)
+            w.i64(i + 1).f32(100.0f).f64(45000.0).f32(20.0f).f32(1.0f).u8(0).f32(0.0f).f64(0.0).f32(0.05f)
+                .f32(0.05f).u32(0).f64(0.25).f32(2.0f).u8(0).f32(0.0f).f32(0.0f);
+        w.f64(0.0);
+    }
+}
+
+// The reply's strike list and strike table of an underlying, counted as if each position had a
+// strike and an expiration of its own, are what a request may ask for beside its curves. Over
+// 10,000 points one underlying of a 4-byte symbol and one position may send its curve (4 + 4 + 8n),
+// its strike list (8 + 4 + 8), its strike table (8 + 4 + 192) and one greeks record (80): 80,312 bytes.
+// Beside them go the header and the main curves (28 + 4 + 192n), the greeks count and the records of
+// the stocks and the total (4 + 160) and the three list counts (12): 1,920,208 bytes. Within 32 MiB
+// that leaves room for 393 such underlyings, not 394.
+TEST(RiskChart2DRequest, RefusesARequestWhoseReplyCouldExceedTheLargestReply) {
+    for (const auto& [count, accepted] : {std::pair{393, true}, std::pair{394, false}}) {
+        WireWriter w;
+        w.u32(0).u32(0).u32(9999).f64(0.0).f64(2000.0).f64(1000.0).u8(0).i32(count);
+        sameStocks(w, count, true);
+        w.f64(0.0).f64(0.0);
+        RiskChart2DInputsPacket packet;
+        EXPECT_EQ(parse(w.data(), packet), accepted) << count;
+    }
+}
+
 // Cut at every offset, the body never reaches its closing key: each parse ends, refused.
 TEST(RiskChart2DRequest, ATruncatedBodyIsRefusedAtEveryOffset) {
     WireWriter w = header(10, 1, 2);

@@ -1,0 +1,32 @@
+// What one request may cost the service. A request arrives whole in at most 5 MiB, yet a few small
+// counts in it can ask for far more: a long price axis times many underlyings, or lists the service
+// and the library keep an entry of their own for. Requests beyond these bounds are refused before
+// the work that would allocate for them starts, with a log line that names the sizes. Each bound sits
+// far above what a client's screen asks for, and together they keep one request's reply and working
+// memory within a few hundred megabytes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace Packets::Incoming {
+
+// The largest reply a request may make; the working memory of a computed reply is about twice its
+// size (the result, then its bytes). A risk chart of 400 underlyings over 10,000 points fits; an
+// ordinary one of a few dozen underlyings over a few hundred points needs well under 1 MiB.
+constexpr std::uint64_t MAX_REPLY_SIZE = std::uint64_t{32} << 20;
+
+// The most points a RISK_2D price axis may have (`steps` + 1).
+constexpr std::uint64_t MAX_RISK_2D_POINTS = 10000;
+
+// Expirations (each with its two rates) and dividends of one SET_CALCULATION_SETTINGS request. An
+// underlying lists some dozens of each; the library takes at most 120 curve points and 100 dividends
+// of them per call anyway, while the service keeps seven maps per expiration.
+constexpr std::size_t MAX_SETTINGS_EXPIRATIONS = 10000;
+constexpr std::size_t MAX_SETTINGS_DIVIDENDS = 10000;
+
+// Components of one SET_DELIVERY_FORMULA: an adjusted option delivers a handful of securities; the
+// library keeps a record for every component it has not seen.
+constexpr std::size_t MAX_DELIVERY_COMPONENTS = 1000;
+
+}  // namespace Packets::Incoming
