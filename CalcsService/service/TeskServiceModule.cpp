@@ -1,6 +1,7 @@
 #include "service/TeskServiceModule.h"
 
 #include <cstdlib>
+#include <string>
 
 #include <boost/chrono.hpp>
 
@@ -91,9 +92,18 @@ int CTeskServiceModule::PostMessageLoop() {
     m_bStopping = true;
     m_values.stop();
     LOG_SEV(info) << "Wait for main thread has been stopped";
-    if (m_mainThread.try_join_for(boost::chrono::milliseconds(m_mainThreadStopTimeout.count())))
-        LOG_SEV(info) << "Main thread has been stopped";
-    else
+    if (!m_mainThread.try_join_for(boost::chrono::milliseconds(m_mainThreadStopTimeout.count()))) {
         LOG_SEV(warning) << "Main thread stopping timeout";
+        // The process ends with the main thread still running: the stop did not finish.
+        SetExitText("the main thread did not stop within " + std::to_string(m_mainThreadStopTimeout.count()) + " ms");
+        return EXIT_FAILURE;
+    }
+    LOG_SEV(info) << "Main thread has been stopped";
     return m_bMainThreadFailed ? EXIT_FAILURE : 0;
+}
+
+void CTeskServiceModule::OnStatusNotRecorded(unsigned state, int error) {
+    // The manager then finds a process gone without SERVICE_STOPPED, and takes it for a crash.
+    LOG_SEV(error) << "SetServiceStatus " << state << " failed: " << platform::ServiceErrorText(error) << " (error "
+                   << error << ")";
 }

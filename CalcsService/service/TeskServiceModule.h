@@ -34,8 +34,10 @@ protected:
     // Starts the main thread and waits until its server listens, the thread has ended (the start fails:
     // EXIT_FAILURE) or a stop was asked for.
     int PreMessageLoop() override;
+    // EXIT_FAILURE, with the reason as the exit text, when the main thread does not stop in time.
     int PostMessageLoop() override;
     void OnStopRequested() override;
+    void OnStatusNotRecorded(unsigned state, int error) override;
 
 private:
     enum class Startup { Starting, Listening, Ended };

@@ -83,7 +83,7 @@ bool openAndQuery(const std::string& name, platform::ServiceStatus& status) {
         LOG_SEV(error) << "OpenSCManager failed: " << code(error);
         return false;
     }
-    if (int error = openService(name)) {
+    if (int error = platform::OpenService(name)) {
         LOG_SEV(error) << "OpenService failed: " << code(error);
         return false;
     }
@@ -95,10 +95,6 @@ bool openAndQuery(const std::string& name, platform::ServiceStatus& status) {
 }
 
 }  // namespace
-
-int openService(const std::string& name) {
-    return platform::ServiceExists(name) ? 0 : platform::ERROR_SERVICE_DOES_NOT_EXIST;
-}
 
 void startServiceByName(const std::string& name) {
     std::lock_guard<std::mutex> lock(g_operationMutex);

@@ -5,9 +5,6 @@
 #include <chrono>
 #include <string>
 
-// The service manager's error for a service that is not installed, or 0: what opening it gives.
-int openService(const std::string& name);
-
 // Starts the service unless it runs; waits while it is stop pending and then while it is start pending,
 // as long as its checkpoint advances.
 void startServiceByName(const std::string& name);

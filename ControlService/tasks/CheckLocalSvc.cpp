@@ -4,7 +4,6 @@
 
 #include "Logging/Log.h"
 #include "platform/ServiceControl.h"
-#include "process/ServiceControl.h"
 #include "service/ModuleInfo.h"
 
 namespace tasks {
@@ -21,7 +20,7 @@ void CheckLocalSvc::execute() {
     const std::string name = LoadResourceString(108);
     if (int error = platform::OpenServiceManager())
         return reportFailure("CheckLocalSvc: OpenSCManager failed ", error);
-    if (int error = openService(name))
+    if (int error = platform::OpenService(name))
         return reportFailure("CheckLocalSvc: OpenService failed ", error);
     platform::ServiceStatus status;
     if (int error = platform::QueryServiceStatus(name, status))

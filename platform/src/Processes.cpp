@@ -112,16 +112,21 @@ bool ReadStatFields(int processId, char& state, std::uint64_t& startTime) {
     return static_cast<bool>(fields);
 }
 
-// Whether /proc/<pid>/exe names a file of this base name. A running program whose file was replaced (as
-// an updater does) still counts under its name.
-bool HasExeBaseName(const std::string& pid, const std::string& exeBaseName) {
+// /proc/<pid>/exe without the mark of a replaced file; empty when it cannot be read.
+std::string ExePath(const std::string& pid) {
     static const std::string deleted = " (deleted)";
     std::string exe;
     if (!detail::ReadLink("/proc/" + pid + "/exe", exe))
-        return false;
+        return std::string();
     if (exe.size() > deleted.size() && exe.compare(exe.size() - deleted.size(), deleted.size(), deleted) == 0)
         exe.resize(exe.size() - deleted.size());
-    return exe.substr(exe.rfind('/') + 1) == exeBaseName;
+    return exe;
+}
+
+// Whether /proc/<pid>/exe names a file of this base name.
+bool HasExeBaseName(const std::string& pid, const std::string& exeBaseName) {
+    const std::string exe = ExePath(pid);
+    return !exe.empty() && exe.substr(exe.rfind('/') + 1) == exeBaseName;
 }
 
 }  // namespace
@@ -224,6 +229,10 @@ bool IsProcessAlive(int processId, std::uint64_t startTime) {
     if (state == 'Z' || state == 'X')
         return false;
     return startTime == 0 || startTime == actualStart;
+}
+
+std::string ProcessExePath(int processId) {
+    return processId > 0 ? ExePath(std::to_string(processId)) : std::string();
 }
 
 int WaitForProcessExit(int processId, int timeoutMs) {

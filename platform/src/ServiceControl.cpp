@@ -4,6 +4,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <optional>
 #include <sstream>
@@ -26,7 +27,6 @@ namespace {
 
 const char* const kServicesKey = "SYSTEM\\CurrentControlSet\\Services";
 const unsigned kStartWaitHintMs = 2000;
-const auto kControlAcknowledgeLimit = std::chrono::seconds(30);
 const auto kPollInterval = std::chrono::milliseconds(10);
 
 bool IsValidServiceName(const std::string& name) {
@@ -66,6 +66,7 @@ private:
 struct StatusRecord {
     ServiceStatus status;
     std::uint64_t startTime = 0;  // with the pid, names the process across pid reuse
+    std::string exe;              // the process's executable; empty in records written before it was kept
 };
 
 StatusRecord ReadRecord(const std::string& name) {
@@ -79,8 +80,8 @@ StatusRecord ReadRecord(const std::string& name) {
         if (equals == std::string::npos)
             continue;
         const std::string key = line.substr(0, equals);
-        if (key == "exitText") {
-            record.status.exitText = line.substr(equals + 1);
+        if (key == "exitText" || key == "exe") {
+            (key == "exe" ? record.exe : record.status.exitText) = line.substr(equals + 1);
             continue;
         }
         std::istringstream value(line.substr(equals + 1));
@@ -109,21 +110,9 @@ int WriteRecord(const std::string& name, const StatusRecord& record) {
     std::ostringstream text;
     text << "state=" << record.status.currentState << "\nexitCode=" << record.status.win32ExitCode
          << "\ncheckPoint=" << record.status.checkPoint << "\nwaitHint=" << record.status.waitHint
-         << "\npid=" << record.status.processId << "\nstartTime=" << record.startTime << "\nexitText=" << exitText
-         << "\n";
+         << "\npid=" << record.status.processId << "\nstartTime=" << record.startTime << "\nexe=" << record.exe
+         << "\nexitText=" << exitText << "\n";
     return WriteFileAtomically(StateFile(name, ".status").string(), text.str());
-}
-
-// The record as it stands, with a vanished process turned into a stop; call under the service's lock.
-StatusRecord CurrentRecord(const std::string& name) {
-    StatusRecord record = ReadRecord(name);
-    if (record.status.currentState != SERVICE_STOPPED &&
-        !IsProcessAlive(record.status.processId, record.startTime)) {
-        record = StatusRecord();
-        record.status.win32ExitCode = ERROR_PROCESS_ABORTED;
-        WriteRecord(name, record);
-    }
-    return record;
 }
 
 // Splits a binary path: the quoted or first blank-delimited word is the program, the rest arguments.
@@ -142,6 +131,41 @@ void SplitCommandLine(const std::string& commandLine, std::string& program, std:
         args.push_back(word);
 }
 
+// The program the service is installed to run, as an absolute path without links; empty when unknown.
+std::string InstalledProgram(const std::string& name) {
+    std::string commandLine;
+    if (RegQueryStringValue(RegistryHive::LocalMachine, ServiceKey(name), "ImagePath", commandLine) != 0)
+        return std::string();
+    std::string program;
+    std::vector<std::string> args;
+    SplitCommandLine(commandLine, program, args);
+    std::error_code ec;
+    const fs::path canonical = fs::weakly_canonical(program, ec);
+    return ec ? program : canonical.string();
+}
+
+// Whether the record's process runs and is the one the record names: its start time must match, and
+// so must its executable: the one the record names, or for an older record without it the installed
+// program. A record with no start time names no process for sure, so it names none.
+bool IsServiceProcess(const std::string& name, const StatusRecord& record) {
+    if (record.startTime == 0 || !IsProcessAlive(record.status.processId, record.startTime))
+        return false;
+    const std::string exe = ProcessExePath(record.status.processId);
+    return !exe.empty() && exe == (record.exe.empty() ? InstalledProgram(name) : record.exe);
+}
+
+// The record as it stands, with a process that vanished or is not the service's turned into a stop;
+// call under the service's lock.
+StatusRecord CurrentRecord(const std::string& name) {
+    StatusRecord record = ReadRecord(name);
+    if (record.status.currentState != SERVICE_STOPPED && !IsServiceProcess(name, record)) {
+        record = StatusRecord();
+        record.status.win32ExitCode = ERROR_PROCESS_ABORTED;
+        WriteRecord(name, record);
+    }
+    return record;
+}
+
 std::vector<std::string> SplitLines(const std::string& text) {
     std::vector<std::string> lines;
     std::istringstream in(text);
@@ -151,13 +175,41 @@ std::vector<std::string> SplitLines(const std::string& text) {
     return lines;
 }
 
-int CheckInstalled(const std::string& name) {
-    if (!IsValidServiceName(name))
-        return ERROR_INVALID_NAME;
-    return ServiceExists(name) ? 0 : ERROR_SERVICE_DOES_NOT_EXIST;
+// 0 when the registry's folder is one or does not exist yet, else why it cannot be one.
+int RegistryFolderError() {
+    std::error_code ec;
+    const fs::file_status folder = fs::status(fs::path(PlatformRoot()) / "registry", ec);
+    if (ec && ec != std::errc::no_such_file_or_directory)
+        return ec.value();
+    return fs::exists(folder) && !fs::is_directory(folder) ? ENOTDIR : 0;
 }
 
 }  // namespace
+
+std::string ServiceErrorText(int error) {
+    switch (error) {
+    case ERROR_INVALID_NAME:
+        return "The name is invalid.";
+    case ERROR_SERVICE_REQUEST_TIMEOUT:
+        return "The service did not respond to the start or control request in a timely fashion.";
+    case ERROR_SERVICE_ALREADY_RUNNING:
+        return "An instance of the service is already running.";
+    case ERROR_SERVICE_DOES_NOT_EXIST:
+        return "The specified service does not exist as an installed service.";
+    case ERROR_SERVICE_CANNOT_ACCEPT_CTRL:
+        return "The service cannot accept control messages at this time.";
+    case ERROR_SERVICE_NOT_ACTIVE:
+        return "The service has not been started.";
+    case ERROR_FAILED_SERVICE_CONTROLLER_CONNECT:
+        return "The service process could not connect to the service controller.";
+    case ERROR_PROCESS_ABORTED:
+        return "The process terminated unexpectedly.";
+    case ERROR_SERVICE_EXISTS:
+        return "The specified service already exists.";
+    default:
+        return std::strerror(error);
+    }
+}
 
 int OpenServiceManager() {
     std::error_code ec;
@@ -169,6 +221,16 @@ int OpenServiceManager() {
 
 bool ServiceExists(const std::string& name) {
     return IsValidServiceName(name) && RegKeyExists(RegistryHive::LocalMachine, ServiceKey(name));
+}
+
+int OpenService(const std::string& name) {
+    if (!IsValidServiceName(name))
+        return ERROR_INVALID_NAME;
+    if (ServiceExists(name))
+        return 0;
+    // A registry that cannot be read looks empty: say why instead of "not installed".
+    const int error = RegistryFolderError();
+    return error ? error : ERROR_SERVICE_DOES_NOT_EXIST;
 }
 
 int CreateService(const std::string& name, const std::string& displayName, const std::string& binaryPath,
@@ -192,13 +254,13 @@ int CreateService(const std::string& name, const std::string& displayName, const
 }
 
 int DeleteService(const std::string& name) {
-    if (int error = CheckInstalled(name))
+    if (int error = OpenService(name))
         return error;
     return RegDeleteKey(RegistryHive::LocalMachine, ServiceKey(name));
 }
 
 int QueryServiceStatus(const std::string& name, ServiceStatus& status) {
-    if (int error = CheckInstalled(name))
+    if (int error = OpenService(name))
         return error;
     CServiceLock lock(name);
     if (lock.Error())
@@ -208,7 +270,7 @@ int QueryServiceStatus(const std::string& name, ServiceStatus& status) {
 }
 
 int StartService(const std::string& name) {
-    if (int error = CheckInstalled(name))
+    if (int error = OpenService(name))
         return error;
     std::string commandLine;
     if (int error = RegQueryStringValue(RegistryHive::LocalMachine, ServiceKey(name), "ImagePath", commandLine))
@@ -232,11 +294,12 @@ int StartService(const std::string& name) {
     record.status.waitHint = kStartWaitHintMs;
     record.status.processId = processId;
     record.startTime = ProcessStartTime(processId);
+    record.exe = ProcessExePath(processId);
     return WriteRecord(name, record);
 }
 
-int ControlStopService(const std::string& name, ServiceStatus& status) {
-    if (int error = CheckInstalled(name))
+int ControlStopService(const std::string& name, ServiceStatus& status, std::chrono::milliseconds limit) {
+    if (int error = OpenService(name))
         return error;
     {
         CServiceLock lock(name);
@@ -255,7 +318,7 @@ int ControlStopService(const std::string& name, ServiceStatus& status) {
         if (::kill(status.processId, SIGTERM) != 0)
             return errno;
     }
-    const auto deadline = std::chrono::steady_clock::now() + kControlAcknowledgeLimit;
+    const auto deadline = std::chrono::steady_clock::now() + limit;
     while (std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(kPollInterval);
         if (int error = QueryServiceStatus(name, status))
@@ -283,7 +346,7 @@ int WaitForServiceState(const std::string& name, unsigned target, ServiceStatus&
 }
 
 int EnumDependentServices(const std::string& name, std::vector<std::string>& activeDependents) {
-    if (int error = CheckInstalled(name))
+    if (int error = OpenService(name))
         return error;
     std::vector<std::string> services;
     if (int error = RegEnumSubKeys(RegistryHive::LocalMachine, kServicesKey, services))
@@ -305,7 +368,7 @@ int EnumDependentServices(const std::string& name, std::vector<std::string>& act
 }
 
 int ConnectServiceController(const std::string& name) {
-    if (int error = CheckInstalled(name))
+    if (int error = OpenService(name))
         return error;
     CServiceLock lock(name);
     if (lock.Error())
@@ -327,6 +390,7 @@ int SetServiceStatus(const std::string& name, const ServiceStatus& status) {
     const bool stopped = status.currentState == SERVICE_STOPPED;
     record.status.processId = stopped ? 0 : ::getpid();
     record.startTime = stopped ? 0 : ProcessStartTime(::getpid());
+    record.exe = stopped ? std::string() : ProcessExePath(::getpid());
     return WriteRecord(name, record);
 }
 

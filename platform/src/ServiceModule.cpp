@@ -1,13 +1,16 @@
 #include "platform/ServiceModule.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "Text.h"
 #include "platform/ModulePath.h"
 #include "platform/PlatformRoot.h"
+#include "platform/ProcessHandle.h"
 #include "platform/Registry.h"
 #include "platform/StopSignals.h"
 
@@ -27,20 +30,21 @@ bool IsSwitch(const std::string& arg, const char* name) {
     return arg.size() > 1 && (arg[0] == '-' || arg[0] == '/') && detail::EqualNoCase(arg.substr(1), name);
 }
 
-// As long as a stop through the service manager may take.
-const auto kRemovalStopLimit = std::chrono::seconds(30);
+using Clock = std::chrono::steady_clock;
 
 }  // namespace
 
-CServiceModule::CServiceModule(std::string serviceName, std::string appId)
-    : m_strServiceName(std::move(serviceName)), m_strAppId(std::move(appId)) {}
+CServiceModule::CServiceModule(std::string serviceName, std::string appId,
+                               std::chrono::milliseconds removalStopLimit)
+    : m_strServiceName(std::move(serviceName)), m_strAppId(std::move(appId)), m_removalStopLimit(removalStopLimit) {}
 
 CServiceModule::~CServiceModule() = default;
 
 int CServiceModule::WinMain(const std::vector<std::string>& args) {
     int result = 0;
     if (!ParseCommandLine(args, result))
-        return result;
+        // The switch said why it failed; its error number would change meaning when cut to 8 bits.
+        return result == 0 ? 0 : EXIT_FAILURE;
     return Start();
 }
 
@@ -70,6 +74,11 @@ int CServiceModule::PostMessageLoop() {
 
 void CServiceModule::OnStopRequested() {}
 
+void CServiceModule::OnStatusNotRecorded(unsigned state, int error) {
+    std::fprintf(stderr, "%s: status %u not recorded: %s (error %d)\n", m_strServiceName.c_str(), state,
+                 ServiceErrorText(error).c_str(), error);
+}
+
 void CServiceModule::SetExitText(const std::string& text) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_status.exitText = text;
@@ -85,8 +94,10 @@ void CServiceModule::ReportStatusLocked(unsigned state) {
     if (m_bQuit && (state == SERVICE_START_PENDING || state == SERVICE_RUNNING))
         return;
     m_status.currentState = state;
-    if (m_bService)
-        platform::SetServiceStatus(m_strServiceName, m_status);
+    if (!m_bService)
+        return;
+    if (int error = platform::SetServiceStatus(m_strServiceName, m_status))
+        OnStatusNotRecorded(state, error);
 }
 
 bool CServiceModule::ParseCommandLine(const std::vector<std::string>& args, int& result) {
@@ -117,6 +128,12 @@ bool CServiceModule::ParseCommandLine(const std::vector<std::string>& args, int&
     return true;
 }
 
+int CServiceModule::Fail(const std::string& what, int error) const {
+    std::fprintf(stderr, "%s: %s: %s (error %d)\n", m_strServiceName.c_str(), what.c_str(),
+                 ServiceErrorText(error).c_str(), error);
+    return error;
+}
+
 int CServiceModule::CheckRootWritable() const {
     const int error = CheckPlatformRootWritable();
     if (error)
@@ -134,16 +151,16 @@ int CServiceModule::RegisterAppId(bool service, bool perUser) {
     const RegistryHive hive = AppIdHive(perUser);
     const std::string key = AppIdKey(m_strAppId, perUser);
     if (int error = RegCreateKey(hive, key))
-        return error;
+        return Fail("cannot create the AppID key", error);
     const int deleted = RegDeleteValue(hive, key, "LocalService");
     if (deleted && deleted != ENOENT)
-        return deleted;
+        return Fail("cannot delete the AppID's LocalService value", deleted);
     if (!service) {
         ReportDone("registered to run as a plain process", removal);
         return 0;
     }
     if (int error = RegSetStringValue(hive, key, "LocalService", m_strServiceName))
-        return error;
+        return Fail("cannot set the AppID's LocalService value", error);
     if (int error = Install())
         return error;
     if (removal == Removal::StoppedAndRemoved)
@@ -163,7 +180,7 @@ int CServiceModule::UnregisterAppId(bool perUser) {
         return error;
     const int error = RegDeleteKey(AppIdHive(perUser), AppIdKey(m_strAppId, perUser));
     if (error && error != ENOENT)
-        return error;
+        return Fail("cannot delete the AppID key", error);
     ReportDone("unregistered", removal);
     return 0;
 }
@@ -177,49 +194,64 @@ void CServiceModule::ReportDone(const char* what, Removal removal) const {
 int CServiceModule::Install() {
     if (ServiceExists(m_strServiceName))
         return 0;
-    if (int error = OpenServiceManager()) {
-        ShowMessage("Could not open Service Manager");
-        return error;
-    }
-    if (int error = CreateService(m_strServiceName, m_strServiceName, "\"" + ModulePath() + "\"", {"RPCSS"})) {
-        ShowMessage("Could not start service");
-        return error;
-    }
+    if (int error = OpenServiceManager())
+        return Fail("Could not open Service Manager", error);
+    if (int error = CreateService(m_strServiceName, m_strServiceName, "\"" + ModulePath() + "\"", {"RPCSS"}))
+        return Fail("Could not start service", error);
     return 0;
 }
 
 int CServiceModule::Uninstall(Removal& removal) {
     removal = Removal::None;
-    if (!ServiceExists(m_strServiceName))
+    const int installed = OpenService(m_strServiceName);
+    if (installed == ERROR_SERVICE_DOES_NOT_EXIST)
         return 0;
-    if (int error = OpenServiceManager()) {
-        ShowMessage("Could not open Service Manager");
-        return error;
-    }
+    if (installed)
+        return Fail("Could not open the service", installed);
+    if (int error = OpenServiceManager())
+        return Fail("Could not open Service Manager", error);
     bool stopped = false;
     if (int error = StopBeforeRemoval(stopped))
         return error;
-    if (int error = DeleteService(m_strServiceName)) {
-        ShowMessage("Service could not be deleted");
-        return error;
-    }
+    if (int error = DeleteService(m_strServiceName))
+        return Fail("Service could not be deleted", error);
     removal = stopped ? Removal::StoppedAndRemoved : Removal::Removed;
     return 0;
 }
 
 int CServiceModule::StopBeforeRemoval(bool& stopped) const {
+    const auto deadline = Clock::now() + m_removalStopLimit;
+    const auto timeLeft = [&] {
+        return std::max(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()),
+                        std::chrono::milliseconds(0));
+    };
+    stopped = false;
     ServiceStatus status;
-    // Refused when it is not running; one that is stopping already is waited for all the same.
-    const int refused = ControlStopService(m_strServiceName, status);
-    stopped = !refused || status.currentState == SERVICE_STOP_PENDING;
-    if (!stopped)
-        return 0;
-    // Its process still holds the service's port and files until it has stopped.
-    if (int error = WaitForServiceState(m_strServiceName, SERVICE_STOPPED, status, kRemovalStopLimit)) {
-        std::fprintf(stderr, "%s: the service did not stop within %lld s, so it stays installed (error %d)\n",
-                     m_strServiceName.c_str(), static_cast<long long>(kRemovalStopLimit.count()), error);
-        return error;
+    // A starting service takes the stop only once it runs.
+    int error = WaitForServiceState(m_strServiceName, SERVICE_RUNNING, status, timeLeft());
+    const int processId = status.processId;
+    if (!error && status.currentState != SERVICE_STOPPED) {
+        stopped = true;
+        // Held from here: the process ends after it reports SERVICE_STOPPED, and its pid may be reused.
+        const ProcessHandle process = ProcessHandle::Open(processId);
+        if (status.currentState == SERVICE_RUNNING)
+            error = ControlStopService(m_strServiceName, status, timeLeft());
+        // Since it was seen running it may have stopped, or begun to, on its own.
+        if (error == ERROR_SERVICE_NOT_ACTIVE || error == ERROR_SERVICE_CANNOT_ACCEPT_CTRL)
+            error = 0;
+        if (!error)
+            error = WaitForServiceState(m_strServiceName, SERVICE_STOPPED, status, timeLeft());
+        // Its process still holds the service's port and files until it has ended.
+        if (!error && process) {
+            error = process.WaitForExit(static_cast<int>(timeLeft().count()));
+            if (error == ETIMEDOUT)
+                error = ERROR_SERVICE_REQUEST_TIMEOUT;
+        }
     }
+    if (error)
+        return Fail("the service (process " + std::to_string(processId) + ") did not stop within " +
+                        std::to_string(m_removalStopLimit.count()) + " ms, so it stays installed",
+                    error);
     return 0;
 }
 
@@ -281,10 +313,6 @@ int CServiceModule::Run() {
 void CServiceModule::RunMessageLoop() {
     std::unique_lock<std::mutex> lock(m_mutex);
     m_quitPosted.wait(lock, [this] { return m_bQuit; });
-}
-
-void CServiceModule::ShowMessage(const char* text) const {
-    std::fprintf(stderr, "%s: %s\n", m_strServiceName.c_str(), text);
 }
 
 }  // namespace platform

@@ -21,29 +21,6 @@ const char* StateName(unsigned state) {
     return state >= SERVICE_STOPPED && state <= SERVICE_PAUSED ? names[state - 1] : "UNKNOWN";
 }
 
-std::string ErrorText(int error) {
-    switch (error) {
-    case ERROR_INVALID_NAME:
-        return "The name is invalid.";
-    case ERROR_SERVICE_REQUEST_TIMEOUT:
-        return "The service did not respond to the start or control request in a timely fashion.";
-    case ERROR_SERVICE_ALREADY_RUNNING:
-        return "An instance of the service is already running.";
-    case ERROR_SERVICE_DOES_NOT_EXIST:
-        return "The specified service does not exist as an installed service.";
-    case ERROR_SERVICE_CANNOT_ACCEPT_CTRL:
-        return "The service cannot accept control messages at this time.";
-    case ERROR_SERVICE_NOT_ACTIVE:
-        return "The service has not been started.";
-    case ERROR_FAILED_SERVICE_CONTROLLER_CONNECT:
-        return "The service process could not connect to the service controller.";
-    case ERROR_PROCESS_ABORTED:
-        return "The process terminated unexpectedly.";
-    default:
-        return std::strerror(error);
-    }
-}
-
 const char* const kUsage =
     "usage: tesksc start|stop|query <service name>\n"
     "  start   start the service and wait until it runs\n"
@@ -57,7 +34,14 @@ const int kExitUsage = 2;
 const int kExitNotRunning = 3;
 
 int Fail(const std::string& what, int error) {
-    std::fprintf(stderr, "tesksc: %s: %s (error %d)\n", what.c_str(), ErrorText(error).c_str(), error);
+    std::fprintf(stderr, "tesksc: %s: %s (error %d)\n", what.c_str(), ServiceErrorText(error).c_str(), error);
+    return kExitFailure;
+}
+
+// A service that stopped with a failure: its exit code and its own reason, when it left one.
+int FailedExit(const std::string& what, const ServiceStatus& status) {
+    std::fprintf(stderr, "tesksc: %s: it stopped with exit code %u%s%s\n", what.c_str(), status.win32ExitCode,
+                 status.exitText.empty() ? "" : ": ", status.exitText.c_str());
     return kExitFailure;
 }
 
@@ -86,10 +70,7 @@ int Command(const std::string& command, const std::string& name) {
         Print(name, status);
         if (status.currentState == SERVICE_RUNNING)
             return 0;
-        // The service's own reason, when it left one, names what it could not do.
-        std::fprintf(stderr, "tesksc: %s did not start: it stopped with exit code %u%s%s\n", name.c_str(),
-                     status.win32ExitCode, status.exitText.empty() ? "" : ": ", status.exitText.c_str());
-        return kExitFailure;
+        return FailedExit(name + " did not start", status);
     }
     if (command == "stop") {
         if (int error = ControlStopService(name, status))
@@ -97,7 +78,7 @@ int Command(const std::string& command, const std::string& name) {
         if (int error = WaitForServiceState(name, SERVICE_STOPPED, status, kSettleLimit))
             return Fail(name + " did not stop", error);
         Print(name, status);
-        return 0;
+        return status.win32ExitCode == 0 ? 0 : FailedExit(name + " did not stop cleanly", status);
     }
     std::fprintf(stderr, "tesksc: unknown command '%s'\n%s", command.c_str(), kUsage);
     return kExitUsage;

@@ -111,15 +111,20 @@ TEST_F(TeskServiceModuleTest, MainThreadRunsBetweenTheHooksAndIsJoined) {
                             "info Wait for main thread has been stopped", "info Main thread has been stopped"));
 }
 
-TEST_F(TeskServiceModuleTest, MainThreadThatIgnoresTheStopIsGivenUpAfterTheTimeout) {
+TEST_F(TeskServiceModuleTest, MainThreadThatIgnoresTheStopIsGivenUpAfterTheTimeoutAndTheStopFails) {
     {
         std::lock_guard<std::mutex> lock(g_mutex);
         g_bStopWorks = false;
     }
     CTeskServiceModule module(kValues, std::chrono::milliseconds(50));
+    startAsService(module);
     module.OnStop();
-    EXPECT_EQ(module.WinMain({}), 0);
+    EXPECT_EQ(module.WinMain({}), EXIT_FAILURE);
     EXPECT_TRUE(module.hasUnjoinedMainThread());
+    const auto stopped = status(module);
+    EXPECT_EQ(stopped.currentState, platform::SERVICE_STOPPED);
+    EXPECT_EQ(stopped.win32ExitCode, static_cast<unsigned>(EXIT_FAILURE));
+    EXPECT_EQ(stopped.exitText, "the main thread did not stop within 50 ms");
     EXPECT_THAT(testsupport::logMessages(m_logs.path()),
                 ElementsAre("info CTeskUnitModule::PreMessageLoop executed",
                             "info CTeskUnitModule::PostMessageLoop is executing",
@@ -150,6 +155,24 @@ TEST_F(TeskServiceModuleTest, ServiceRunsOnlyOnceItsServerListens) {
     EXPECT_EQ(stopped.exitText, "");
 }
 
+TEST_F(TeskServiceModuleTest, StatusThatCannotBeRecordedIsLogged) {
+    CTeskServiceModule module(kValues);
+    startAsService(module);
+    int result = -1;
+    std::thread run([&] { result = module.WinMain({}); });
+    EXPECT_TRUE(testsupport::waitUntil([&] { return status(module).currentState == platform::SERVICE_RUNNING; }));
+    // A folder where the record goes: the record cannot be replaced.
+    const auto record = m_root.path() / "services" / "tesklocalsvc.status";
+    boost::filesystem::remove(record);
+    boost::filesystem::create_directory(record);
+    module.OnStop();
+    run.join();
+    EXPECT_EQ(result, 0);
+    EXPECT_THAT(testsupport::logMessages(m_logs.path()),
+                ::testing::IsSupersetOf({"error SetServiceStatus 3 failed: Is a directory (error 21)",
+                                         "error SetServiceStatus 1 failed: Is a directory (error 21)"}));
+}
+
 TEST_F(TeskServiceModuleTest, StopBeforeTheServerListensEndsTheRun) {
     {
         std::lock_guard<std::mutex> lock(g_mutex);
@@ -161,7 +184,8 @@ TEST_F(TeskServiceModuleTest, StopBeforeTheServerListensEndsTheRun) {
     waitForFlag(g_bEntered);
     module.OnStop();
     run.join();
-    EXPECT_EQ(result, 0);
+    // The main thread, still waiting to listen, outlived its stop timeout.
+    EXPECT_EQ(result, EXIT_FAILURE);
     EXPECT_TRUE(module.hasUnjoinedMainThread());
     setFlag(g_bMayListen);  // lets the module's destructor join it
 }

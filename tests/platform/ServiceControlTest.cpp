@@ -1,6 +1,10 @@
 #include "platform/ServiceControl.h"
 
+#include <algorithm>
+#include <cctype>
 #include <csignal>
+#include <filesystem>
+#include <fstream>
 #include <sys/wait.h>
 
 #include <gmock/gmock.h>
@@ -10,6 +14,7 @@
 #include "platform/ServiceLeftRunning.h"
 #include "platform/Processes.h"
 #include "platform/Registry.h"
+#include "support/OwnName.h"
 
 namespace {
 
@@ -60,14 +65,17 @@ TEST_F(ServiceControlTest, UnknownServiceIsNotInstalled) {
 }
 
 TEST_F(ServiceControlTest, StartRunsTheServiceAndStopEndsItThroughSigterm) {
-    // A name of its own: processes are looked up system-wide, and other cases run at the same time.
-    const std::string kName = "TeskStartStopSvc";
+    // A name of this run's own: processes are looked up machine-wide, where other cases and other runs
+    // of the suite have theirs.
+    const std::string kName = testsupport::ownName("TeskStartStopSvc");
     install(kName);
     EXPECT_EQ(query(kName).currentState, SERVICE_STOPPED);
 
     ASSERT_EQ(StartService(kName), 0);
     ASSERT_TRUE(reaches(kName, SERVICE_RUNNING));
-    const int pid = query("teskstartstopsvc").processId;
+    std::string lowerName = kName;
+    std::transform(lowerName.begin(), lowerName.end(), lowerName.begin(), ::tolower);
+    const int pid = query(lowerName).processId;  // service names ignore case
     EXPECT_TRUE(IsProcessAlive(pid));
     EXPECT_THAT(FindProcessesByName(kName), ElementsAre(pid));
     EXPECT_EQ(StartService(kName), ERROR_SERVICE_ALREADY_RUNNING);
@@ -106,6 +114,41 @@ TEST_F(ServiceControlTest, PendingServiceCannotBeStoppedAndMissingBinaryCannotSt
     ASSERT_EQ(CreateService("TeskGhostSvc", "TeskGhostSvc", "\"/no/such/TeskGhostSvc\"", {}), 0);
     EXPECT_EQ(StartService("TeskGhostSvc"), 2);
     EXPECT_EQ(query("TeskGhostSvc").currentState, SERVICE_STOPPED);
+}
+
+TEST_F(ServiceControlTest, RecordThatDoesNotConfirmItsProcessNamesNone) {
+    // A process of this test's own stands where the record points; the service is installed to run it.
+    testsupport::ChildProgram other("/bin/sleep", {"60"});
+    ASSERT_GT(other.pid(), 0);
+    ASSERT_TRUE(testsupport::waitUntil([&] { return ProcessExePath(other.pid()).find("sleep") != std::string::npos; }));
+    const std::string pid = std::to_string(other.pid()), started = std::to_string(ProcessStartTime(other.pid()));
+    const std::string sleepPath = std::filesystem::canonical("/bin/sleep").string();
+    ASSERT_EQ(CreateService("TeskForgedSvc", "TeskForgedSvc", "\"/bin/sleep\" 60", {}), 0);
+    ASSERT_EQ(OpenServiceManager(), 0);
+    struct Case {
+        const char* name;
+        std::string record;
+        bool isTheService;
+    };
+    const Case cases[] = {
+        {"no start time", "state=4\npid=" + pid + "\nexe=" + sleepPath + "\n", false},
+        {"start time 0", "state=4\npid=" + pid + "\nstartTime=0\nexe=" + sleepPath + "\n", false},
+        {"another start time", "state=4\npid=" + pid + "\nstartTime=1" + started + "\nexe=" + sleepPath + "\n", false},
+        {"another executable", "state=4\npid=" + pid + "\nstartTime=" + started + "\nexe=/opt/TeskForgedSvc\n", false},
+        // Written before records named their executable: the installed program stands for it.
+        {"no executable named", "state=4\npid=" + pid + "\nstartTime=" + started + "\n", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::ofstream(m_root.path() / "services" / "teskforgedsvc.status") << c.record;
+        ServiceStatus status = query("TeskForgedSvc");
+        EXPECT_EQ(status.currentState, c.isTheService ? SERVICE_RUNNING : SERVICE_STOPPED);
+        if (c.isTheService)
+            continue;
+        EXPECT_EQ(status.win32ExitCode, static_cast<unsigned>(ERROR_PROCESS_ABORTED));
+        EXPECT_EQ(ControlStopService("TeskForgedSvc", status), ERROR_SERVICE_NOT_ACTIVE);
+        EXPECT_EQ(other.wait(std::chrono::milliseconds(0)), -1) << "the process was signalled";
+    }
 }
 
 TEST_F(ServiceControlTest, ActiveDependentsAreListed) {

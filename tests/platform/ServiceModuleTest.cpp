@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <thread>
 
@@ -190,6 +191,20 @@ TEST_F(ServiceModuleTest, UnwritableRootFailsRegistrationAndSaysSo) {
     EXPECT_NE(module.WinMain({"-Service"}), 0);
     EXPECT_THAT(::testing::internal::GetCapturedStderr(),
                 ::testing::HasSubstr("TeskUnitSvc: platform root /proc/tesk-no-such-root is not writable: "));
+}
+
+TEST_F(ServiceModuleTest, SwitchThatFailsSaysWhyWithTheErrorNumberAndExitsWithASmallStatus) {
+    // A registry folder that is a file: nothing can be read or written under it.
+    std::ofstream((m_root.path() / "registry").string()) << "not a folder\n";
+    // Each switch first removes an installed service, and cannot tell whether there is one.
+    for (const char* option : {"-Service", "-RegServer", "-UnregServer"}) {
+        SCOPED_TRACE(option);
+        CRecordingModule module;
+        ::testing::internal::CaptureStderr();
+        EXPECT_EQ(module.WinMain({option}), EXIT_FAILURE);
+        EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+                  "TeskUnitSvc: Could not open the service: Not a directory (error 20)\n");
+    }
 }
 
 TEST_F(ServiceModuleTest, RelativeRootIsMadeAbsoluteForLaterPrograms) {

@@ -76,6 +76,18 @@ TEST_F(TeskscTest, QueryExitsZeroOnlyForARunningService) {
     EXPECT_EQ(result.output, "tesksc: cannot stop " + m_name + ": The service has not been started. (error 1062)\n");
 }
 
+TEST_F(TeskscTest, StopFailsWhenTheServiceStopsWithAFailure) {
+    const std::string copy = testsupport::copyProgram(TESK_TEST_SERVICE, m_programs.path(), m_name);
+    ASSERT_EQ(testsupport::runProgram(copy, {"-Service"}).exitCode, 0);
+    ::setenv("TESK_TEST_SERVICE_EXIT_CODE", "3", 1);
+    const auto started = tool("start " + m_name, '1');
+    ::unsetenv("TESK_TEST_SERVICE_EXIT_CODE");
+    ASSERT_EQ(started.exitCode, 0);
+    const auto result = tool("stop " + m_name, '2');
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.output, "tesksc: " + m_name + " did not stop cleanly: it stopped with exit code 3: asked to fail\n");
+}
+
 TEST_F(TeskscTest, StartFailsWhenTheServiceEndsInsteadOfRunning) {
     ASSERT_EQ(CreateService(m_name, m_name, "\"/bin/true\"", {}), 0);
     const auto result = tool("start " + m_name, '2');

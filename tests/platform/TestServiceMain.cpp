@@ -1,9 +1,14 @@
 // Test helper: a minimal service on the service-module framework. Its service name is its executable's
 // file name and its AppID "{<name>}", so copies under other names are other services. Built with
-// TEST_SERVICE_STOP_SECONDS, it takes that long to stop once its message loop has ended.
+// TEST_SERVICE_STOP_SECONDS, it takes that long to stop once its message loop has ended. From its
+// environment: TESK_TEST_SERVICE_START_GATE names a file it waits for (at most a minute) before it
+// reports running; TESK_TEST_SERVICE_EXIT_CODE is the exit code it stops with, "asked to fail" its
+// exit text.
 #include <chrono>
+#include <cstdlib>
 #include <string>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 #include "platform/ModulePath.h"
@@ -22,12 +27,21 @@ public:
 
 protected:
     int PreMessageLoop() override {
+        if (const char* gate = std::getenv("TESK_TEST_SERVICE_START_GATE")) {
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+            while (::access(gate, F_OK) != 0 && std::chrono::steady_clock::now() < deadline)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
         SetServiceStatus(platform::SERVICE_RUNNING);
         return 0;
     }
     int PostMessageLoop() override {
         std::this_thread::sleep_for(std::chrono::seconds(TEST_SERVICE_STOP_SECONDS));
-        return 0;
+        const char* exitCode = std::getenv("TESK_TEST_SERVICE_EXIT_CODE");
+        if (!exitCode)
+            return 0;
+        SetExitText("asked to fail");
+        return std::atoi(exitCode);
     }
 };
 

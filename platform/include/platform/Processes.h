@@ -47,6 +47,10 @@ std::uint64_t ProcessStartTime(int processId);
 // process must also have started at that time.
 bool IsProcessAlive(int processId, std::uint64_t startTime = 0);
 
+// The executable file the process runs (/proc/<pid>/exe); a program whose file was replaced (as an
+// updater does) still counts under its path. Empty when it cannot be read.
+std::string ProcessExePath(int processId);
+
 // Waits until the process, which need not be a child, terminates: 0 when it has (or did not exist),
 // ETIMEDOUT when timeoutMs passed first, another errno when it cannot be watched.
 int WaitForProcessExit(int processId, int timeoutMs);

@@ -44,11 +44,19 @@ struct ServiceStatus {
     std::string exitText;  // why a service that failed stopped, in one line; empty otherwise
 };
 
+// What an error number of these functions means, in one sentence.
+std::string ServiceErrorText(int error);
+
 // Makes sure the manager's state folder exists and can be written.
 int OpenServiceManager();
 
 // Whether a service of that name (any letter case) is installed.
 bool ServiceExists(const std::string& name);
+
+// 0 when the service is installed, ERROR_SERVICE_DOES_NOT_EXIST when it is not, ERROR_INVALID_NAME, or
+// the errno for which the table of services cannot be read (ENOTDIR when the registry's folder is a
+// file).
+int OpenService(const std::string& name);
 
 // Installs a service: binaryPath is its command line (the executable in double quotes, arguments
 // after it). ERROR_SERVICE_EXISTS when one of that name is installed.
@@ -58,8 +66,10 @@ int CreateService(const std::string& name, const std::string& displayName, const
 // Removes the service from the table; a running process of it is left alone.
 int DeleteService(const std::string& name);
 
-// The service's status. A record that names a process which has ended without reporting
-// SERVICE_STOPPED is turned into SERVICE_STOPPED with ERROR_PROCESS_ABORTED.
+// The service's status. The record names its process by pid, start time and executable; a process
+// that does not match all three is not the service's (the pid was reused, or the record is damaged).
+// A record whose process has ended, or is not the service's, without SERVICE_STOPPED is turned into
+// SERVICE_STOPPED with ERROR_PROCESS_ABORTED.
 int QueryServiceStatus(const std::string& name, ServiceStatus& status);
 
 // Starts the service's binary detached (working folder "/", descriptors 0-2 on /dev/null), records it as SERVICE_START_PENDING with
@@ -68,10 +78,11 @@ int QueryServiceStatus(const std::string& name, ServiceStatus& status);
 int StartService(const std::string& name);
 
 // Sends the service's process SIGTERM (the service-module framework turns it into its stop request)
-// and waits until the service acknowledges by leaving SERVICE_RUNNING, at most 30 s
+// and waits until the service acknowledges by leaving SERVICE_RUNNING, at most limit
 // (ERROR_SERVICE_REQUEST_TIMEOUT). ERROR_SERVICE_NOT_ACTIVE when stopped, ERROR_SERVICE_CANNOT_ACCEPT_CTRL
 // while start or stop is pending. status receives the last status read.
-int ControlStopService(const std::string& name, ServiceStatus& status);
+int ControlStopService(const std::string& name, ServiceStatus& status,
+                       std::chrono::milliseconds limit = std::chrono::seconds(30));
 
 // Polls the status until the service is no longer on its way to target: while start is pending for
 // SERVICE_RUNNING, until stopped for SERVICE_STOPPED. ERROR_SERVICE_REQUEST_TIMEOUT when it is still on its
@@ -87,7 +98,8 @@ int EnumDependentServices(const std::string& name, std::vector<std::string>& act
 // ERROR_FAILED_SERVICE_CONTROLLER_CONNECT (the program was run some other way).
 int ConnectServiceController(const std::string& name);
 
-// For the service process: records its own status (the pid is filled in; 0 once stopped).
+// For the service process: records its own status (the pid, start time and executable are filled in;
+// none once stopped).
 int SetServiceStatus(const std::string& name, const ServiceStatus& status);
 
 }  // namespace platform

@@ -109,4 +109,12 @@ TEST_F(HousekeepingTasksTest, WatcherLogsEachStateChangeAndEachErrorCodeOnce) {
                                         "info Calculation service status is SERVICE_STOP_PENDING"));
 }
 
+TEST_F(HousekeepingTasksTest, WatcherLogsWhyTheServiceCannotBeLookedUp) {
+    std::ofstream((m_root.path() / "registry").string()) << "not a folder\n";
+    tasks::CheckLocalSvc watcher;
+    watcher.execute();
+    watcher.execute();
+    EXPECT_THAT(messages(), ElementsAre("error CheckLocalSvc: OpenService failed 20"));
+}
+
 }  // namespace
