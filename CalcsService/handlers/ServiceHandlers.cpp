@@ -10,21 +10,6 @@
 
 namespace Handlers {
 
-namespace {
-
-// Stores `value` through `set` unless it is longer than MAX_CONFIG_TEXT; the configuration refuses
-// what its file could not hold, each with an error line.
-template <class Setter>
-void storeText(const char* key, const std::string& value, Setter set) {
-    if (value.size() > MAX_CONFIG_TEXT) {
-        LOG_SEV(error) << key << " of " << value.size() << " bytes refused, at most " << MAX_CONFIG_TEXT;
-        return;
-    }
-    set(value);
-}
-
-}  // namespace
-
 void ServiceInfoHandler::handle(Packets::RequestStream&, std::vector<std::uint8_t>& reply,
                                 const std::vector<std::uint8_t>& requestId) {
     runGuarded("ServiceInfoHandler", reply, [&] {
@@ -41,14 +26,13 @@ void SetAutoUpdateParamsHandler::handle(Packets::RequestStream& request, std::ve
         ConfigInfo& config = ConfigInfo::instance();
         Packets::Incoming::SetAutoUpdateParamsPacket packet;
         Packets::Incoming::parseSetAutoUpdateParamsPacket(request, packet);
+        // The configuration refuses an overlong or unstorable text, each with an error line.
         if (!packet.updateServer.empty())
-            storeText("UPDATE_SERVER_IP", packet.updateServer, [&](const std::string& v) { config.setUpdateServer(v); });
+            config.setUpdateServer(packet.updateServer);
         if (!packet.checkVersionPath.empty())
-            storeText("CHECK_VERSION_PATH", packet.checkVersionPath,
-                      [&](const std::string& v) { config.setCheckVersionPath(v); });
+            config.setCheckVersionPath(packet.checkVersionPath);
         if (!packet.downloadVersionPath.empty())
-            storeText("DOWNLOAD_VERSION_PATH", packet.downloadVersionPath,
-                      [&](const std::string& v) { config.setDownloadVersionPath(v); });
+            config.setDownloadVersionPath(packet.downloadVersionPath);
         config.saveAutoUpdateConfig();
         LOG_SEV(info) << "autoupdate params updated: ( IP: " << config.updateServer()
                       << ", DOWNLOAD_VERSION_PATH: " << config.downloadVersionPath()
@@ -76,7 +60,7 @@ void ProxyInfoHandler::handle(Packets::RequestStream& request, std::vector<std::
         Packets::Incoming::ProxyInfoPacket packet;
         Packets::Incoming::parseProxyInfoPacket(request, packet);
         config.setUseProxy(packet.useProxy != 0);
-        storeText("PROXY_IP", packet.proxyAddress, [&](const std::string& v) { config.setProxyIP(v); });
+        config.setProxyIP(packet.proxyAddress);
         config.setProxyPort(static_cast<int>(packet.proxyPort));
         config.saveAutoUpdateConfig();
         // The values as stored: an address the configuration refused is not echoed into the log.

@@ -2,15 +2,9 @@
 // auto-update and proxy settings, and the forced update.
 #pragma once
 
-#include <cstddef>
-
 #include "handlers/BaseHandler.h"
 
 namespace Handlers {
-
-// The longest update-server address, path or proxy address a request may store: each is echoed in
-// every later service-information reply.
-constexpr std::size_t MAX_CONFIG_TEXT = 255;
 
 // REQUEST_SERVICE_INFO: the build's version, the update server and the protocol version.
 class ServiceInfoHandler : public BaseHandler {

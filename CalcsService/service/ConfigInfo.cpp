@@ -1,7 +1,10 @@
 #include "service/ConfigInfo.h"
 
+#include <cerrno>
 #include <cstring>
-#include <fstream>
+#include <ctime>
+#include <sstream>
+#include <unistd.h>
 
 #include <boost/program_options/parsers.hpp>
 
@@ -14,6 +17,12 @@ namespace po = boost::program_options;
 
 namespace {
 
+// The text options of the file, by key.
+const char* const kTextKeys[] = {"UPDATE_SERVER_IP", "CHECK_VERSION_PATH", "DOWNLOAD_VERSION_PATH", "PROXY_IP"};
+
+// Gives up looking for a free name to keep a failed file under after this many.
+const int kKeptNameAttempts = 100;
+
 // Why the configuration file could not carry a value unchanged, or null when it can.
 const char* unsafeText(const std::string& value) {
     if (value.find_first_of(std::string("\r\n\0", 3)) != std::string::npos)
@@ -24,6 +33,33 @@ const char* unsafeText(const std::string& value) {
     if (!value.empty() && (blanks.find(value.front()) != std::string::npos || blanks.find(value.back()) != std::string::npos))
         return "leading or trailing blank";
     return nullptr;
+}
+
+// Why a text value is refused, the same for one loaded from the file and one set by a request; empty
+// when it is taken.
+std::string refusal(const char* key, const std::string& value) {
+    if (value.size() > ConfigInfo::MAX_TEXT)
+        return std::string(key) + " of " + std::to_string(value.size()) + " bytes refused, at most " +
+               std::to_string(ConfigInfo::MAX_TEXT);
+    if (const char* reason = unsafeText(value))
+        return std::string(key) + " value refused (" + reason + ")";
+    return std::string();
+}
+
+std::string readError(const std::string& path, int error) {
+    const std::string why = error == EINVAL ? "not a regular file"
+                            : error == EFBIG ? "larger than " + std::to_string(platform::kReadLimit) + " bytes"
+                                             : std::strerror(error);
+    return "can't read " + path + ": " + why + " (" + std::to_string(error) + ")";
+}
+
+std::string utcStamp() {
+    const std::time_t now = std::time(nullptr);
+    std::tm fields{};
+    char text[32] = "";
+    if (::gmtime_r(&now, &fields))
+        std::strftime(text, sizeof text, "%Y%m%dT%H%M%SZ", &fields);
+    return text;
 }
 
 }  // namespace
@@ -51,15 +87,33 @@ void ConfigInfo::load() {
     m_store.clear();
     if (g_serviceValues.logsConfigLoad)
         LOG_SEV(info) << "load config from: " << m_strFilePath;
+    // Read without waiting and at most 1 MiB: a FIFO or a device in its place is refused at once.
+    std::string text;
+    const int error = platform::ReadWholeFile(m_strFilePath, text);
+    m_bLoadFailed = error != 0 && error != ENOENT;
+    if (m_bLoadFailed)
+        LOG_SEV(error) << "ConfigInfo::load error:" << readError(m_strFilePath, error);
+    if (error)
+        return;
     // Parsed into a separate store and taken over only when the whole file is valid: the parser keeps
     // the keys it stored before a bad one.
     po::variables_map parsed;
     try {
-        std::ifstream file(m_strFilePath);
+        std::istringstream file(text);
         po::store(po::parse_config_file(file, m_description, false), parsed);
     } catch (const std::exception& e) {
         LOG_SEV(error) << "ConfigInfo::load error:" << e.what();
+        m_bLoadFailed = true;
         return;
+    }
+    for (const char* key : kTextKeys) {
+        const auto found = parsed.find(std::string("AUTOUPDATE.") + key);
+        const std::string why = found == parsed.end() ? std::string() : refusal(key, found->second.as<std::string>());
+        if (!why.empty()) {
+            LOG_SEV(error) << "ConfigInfo::load error:" << why;
+            m_bLoadFailed = true;
+            return;
+        }
     }
     m_store = parsed;
     po::notify(m_store);
@@ -120,8 +174,9 @@ void ConfigInfo::setUseProxy(bool value) {
 }
 
 bool ConfigInfo::setText(std::string& member, const char* key, const std::string& value) {
-    if (const char* reason = unsafeText(value)) {
-        LOG_SEV(error) << "ConfigInfo: " << key << " value refused (" << reason << "), the old value is kept";
+    const std::string why = refusal(key, value);
+    if (!why.empty()) {
+        LOG_SEV(error) << "ConfigInfo: " << why << ", the old value is kept";
         return false;
     }
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -138,7 +193,34 @@ void ConfigInfo::setDefaultsLocked() {
     m_bUseProxy = false;
 }
 
+// A hard link keeps the file as it is under a new name that no other file has; the write that follows
+// then replaces only the original name.
+bool ConfigInfo::keepFailedFileLocked() {
+    const std::string base = m_strFilePath + ".bad-" + utcStamp();
+    int error = 0;
+    for (int attempt = 1; attempt <= kKeptNameAttempts; ++attempt) {
+        const std::string kept = attempt == 1 ? base : base + "-" + std::to_string(attempt);
+        error = ::link(m_strFilePath.c_str(), kept.c_str()) == 0 ? 0 : errno;
+        if (error == EEXIST)
+            continue;
+        if (!error)
+            LOG_SEV(warning) << "ConfigInfo: " << m_strFilePath << " could not be loaded, kept as " << kept;
+        // A file removed since the load left nothing to keep.
+        if (!error || error == ENOENT) {
+            m_bLoadFailed = false;
+            return true;
+        }
+        break;
+    }
+    LOG_SEV(error) << "ConfigInfo::saveAutoUpdateConfig error: can't keep " << m_strFilePath
+                   << ", which could not be loaded, so it is not replaced: " << std::strerror(error) << " (" << error
+                   << ")";
+    return false;
+}
+
 void ConfigInfo::saveLocked() {
+    if (m_bLoadFailed && !keepFailedFileLocked())
+        return;
     const std::string text = "[AUTOUPDATE]\nUPDATE_SERVER_IP=" + m_strUpdateServer +
                              "\nCHECK_VERSION_PATH=" + m_strCheckVersionPath +
                              "\nDOWNLOAD_VERSION_PATH=" + m_strDownloadVersionPath +

@@ -11,6 +11,7 @@
 // Lines end in LF. Every member may be read and changed from several threads.
 #pragma once
 
+#include <cstddef>
 #include <mutex>
 #include <string>
 
@@ -27,11 +28,15 @@ public:
     ConfigInfo(const ConfigInfo&) = delete;
     ConfigInfo& operator=(const ConfigInfo&) = delete;
 
-    // Reads the file: all of it or, when it is invalid, nothing (an error line says why). A missing
-    // file changes nothing and logs no error. Keys that the file leaves out keep their values.
+    // Reads the file: all of it or, when it is invalid, nothing (an error line says why). Invalid is
+    // also a file that is not a regular one (it is never waited on), one of more than 1 MiB, and a text
+    // value that a setter would refuse. A missing file changes nothing and logs no error. Keys that the
+    // file leaves out keep their values.
     void load();
 
-    // Writes the members to the file in one step (temporary file and rename); a failure is logged.
+    // Writes the members to the file in one step (temporary file and rename); a failure is logged. A file
+    // that failed to load is first kept as "<file>.bad-<UTC time>" (a warning names it); when it cannot
+    // be kept it is not replaced either.
     void saveAutoUpdateConfig();
 
     // Restores the defaults and saves them.
@@ -47,8 +52,12 @@ public:
     int proxyPort() const;
     bool useProxy() const;
 
-    // A text that the file could not hold as it is (CR, LF, NUL, '#', a leading or trailing blank) is
-    // refused with an error line: the setter returns false and the old value stays.
+    // The longest text a setter takes: each is echoed in every service-information reply.
+    static constexpr std::size_t MAX_TEXT = 255;
+
+    // A text longer than MAX_TEXT, or one that the file could not hold as it is (CR, LF, NUL, '#', a
+    // leading or trailing blank), is refused with an error line: the setter returns false and the old
+    // value stays.
     bool setUpdateServer(const std::string& value);
     bool setCheckVersionPath(const std::string& value);
     bool setDownloadVersionPath(const std::string& value);
@@ -60,6 +69,7 @@ private:
     bool setText(std::string& member, const char* key, const std::string& value);
     void setDefaultsLocked();
     void saveLocked();
+    bool keepFailedFileLocked();
     template <class T>
     T get(const T& member) const;
 
@@ -73,4 +83,5 @@ private:
     std::string m_strProxyIP;
     int m_nProxyPort = 0;
     bool m_bUseProxy = false;
+    bool m_bLoadFailed = false;  // the file is kept aside before it is replaced
 };

@@ -3,28 +3,41 @@
 #pragma once
 
 #include <cerrno>
+#include <chrono>
 #include <fcntl.h>
 #include <string>
 #include <sys/file.h>
+#include <thread>
 #include <unistd.h>
 
 namespace platform {
 namespace detail {
 
+// Every holder keeps a lock for a few file operations; one that is still taken after this long is
+// held by something stuck, and waiting on would hang the caller with it.
+constexpr std::chrono::milliseconds kLockWaitLimit = std::chrono::seconds(10);
+
 class CFileLock {
 public:
-    // Creates the file when needed; blocks until the lock is free.
-    explicit CFileLock(const std::string& path) {
-        m_fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    // Creates the file when needed (a link in its place is not followed); waits for the lock at most
+    // limit, then fails with ETIMEDOUT.
+    explicit CFileLock(const std::string& path, std::chrono::milliseconds limit = kLockWaitLimit) {
+        m_fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
         if (m_fd < 0) {
             m_nError = errno;
             return;
         }
-        while (::flock(m_fd, LOCK_EX) != 0) {
-            if (errno != EINTR) {
+        const auto deadline = std::chrono::steady_clock::now() + limit;
+        while (::flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
+            if (errno != EWOULDBLOCK && errno != EINTR) {
                 m_nError = errno;
-                break;
+                return;
             }
+            if (std::chrono::steady_clock::now() >= deadline) {
+                m_nError = ETIMEDOUT;
+                return;
+            }
+            std::this_thread::sleep_for(kPollInterval);
         }
     }
     ~CFileLock() {
@@ -38,6 +51,8 @@ public:
     int Error() const { return m_nError; }
 
 private:
+    static constexpr std::chrono::milliseconds kPollInterval{5};
+
     int m_fd = -1;
     int m_nError = 0;
 };

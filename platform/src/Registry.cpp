@@ -1,8 +1,11 @@
 #include "platform/Registry.h"
 
 #include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
 #include <filesystem>
 #include <optional>
+#include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 
@@ -49,15 +52,24 @@ std::string ResolveEntry(const fs::path& dir, const std::string& name) {
     return name;
 }
 
+bool IsLink(const fs::path& path) {
+    std::error_code ec;
+    return fs::is_symlink(fs::symlink_status(path, ec));
+}
+
+fs::path RegistryFolder() {
+    return fs::path(PlatformRoot()) / "registry";
+}
+
 // Every change holds the registry's one lock file (<root>/registry/.lock), so that finding a name
 // regardless of case and creating it are one step: writers of "Name" and "NAME" end with one value.
 class CRegistryChange {
 public:
     CRegistryChange() {
-        const fs::path folder = fs::path(PlatformRoot()) / "registry";
+        const fs::path folder = RegistryFolder();
         std::error_code ec;
         fs::create_directories(folder, ec);
-        m_nError = ec.value();
+        m_nError = ec ? ec.value() : IsLink(folder) ? ELOOP : 0;
         if (m_nError)
             return;
         m_lock.emplace((folder / ".lock").string());
@@ -71,8 +83,13 @@ private:
     std::optional<detail::CFileLock> m_lock;
 };
 
-int KeyFolder(RegistryHive hive, const std::string& key, fs::path& folder) {
-    folder = fs::path(PlatformRoot()) / "registry" / HiveFolder(hive);
+// A symbolic link where a key's folder (or one above it, up to the registry folder) should be is never
+// followed (ELOOP): the registry stays under the root. Only when leafIsLink is given may the key's own
+// folder be a link, which it then reports, so that the link can be removed as a link.
+int KeyFolder(RegistryHive hive, const std::string& key, fs::path& folder, bool* leafIsLink = nullptr) {
+    folder = RegistryFolder();
+    if (IsLink(folder) || IsLink(folder /= HiveFolder(hive)))
+        return ELOOP;
     std::size_t begin = 0;
     for (;;) {
         const std::size_t end = key.find('\\', begin);
@@ -80,8 +97,14 @@ int KeyFolder(RegistryHive hive, const std::string& key, fs::path& folder) {
         if (!IsValidName(part))
             return EINVAL;
         folder /= ResolveEntry(folder, part);
-        if (end == std::string::npos)
-            return 0;
+        const bool link = IsLink(folder);
+        if (end == std::string::npos) {
+            if (leafIsLink)
+                *leafIsLink = link;
+            return link && !leafIsLink ? ELOOP : 0;
+        }
+        if (link)
+            return ELOOP;
         begin = end + 1;
     }
 }
@@ -91,7 +114,7 @@ int ExistingKeyFolder(RegistryHive hive, const std::string& key, fs::path& folde
     if (int error = KeyFolder(hive, key, folder))
         return error;
     std::error_code ec;
-    return fs::is_directory(folder, ec) ? 0 : ENOENT;
+    return fs::is_directory(fs::symlink_status(folder, ec)) ? 0 : ENOENT;
 }
 
 int ValueFile(RegistryHive hive, const std::string& key, const std::string& name, fs::path& file) {
@@ -109,7 +132,41 @@ int ExistingValueFile(RegistryHive hive, const std::string& key, const std::stri
     if (int error = ValueFile(hive, key, name, file))
         return error;
     std::error_code ec;
-    return fs::is_regular_file(file, ec) ? 0 : ENOENT;
+    return fs::is_regular_file(fs::symlink_status(file, ec)) ? 0 : ENOENT;
+}
+
+// Removes the values of a key's folder and then the folder, through a descriptor of the folder itself,
+// so that nothing outside it is removed even if a link takes its place meanwhile.
+int RemoveKeyFolder(const fs::path& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return errno == ENOTDIR ? ENOENT : errno;
+    DIR* dir = ::fdopendir(fd);
+    if (!dir) {
+        const int error = errno;
+        ::close(fd);
+        return error;
+    }
+    std::vector<std::string> values;
+    int error = 0;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name == "." || name == "..")
+            continue;
+        struct stat info {};
+        if (::fstatat(fd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(info.st_mode)) {
+            error = ENOTEMPTY;
+            break;
+        }
+        values.push_back(name);
+    }
+    for (const auto& value : values)
+        if (!error && ::unlinkat(fd, value.c_str(), 0) != 0 && errno != ENOENT)
+            error = errno;
+    ::closedir(dir);
+    if (error)
+        return error;
+    return ::rmdir(folder.c_str()) == 0 ? 0 : errno;
 }
 
 // Call under a CRegistryChange.
@@ -170,21 +227,12 @@ int RegDeleteKey(RegistryHive hive, const std::string& key) {
     if (change.Error())
         return change.Error();
     fs::path folder;
-    if (int error = ExistingKeyFolder(hive, key, folder))
+    bool link = false;
+    if (int error = KeyFolder(hive, key, folder, &link))
         return error;
-    std::error_code ec;
-    std::vector<fs::path> values;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        if (it->is_directory(ec))
-            return ENOTEMPTY;
-        values.push_back(it->path());
-    }
-    if (ec)
-        return ec.value();
-    for (const auto& value : values)
-        if (::unlink(value.c_str()) != 0 && errno != ENOENT)
-            return errno;
-    return ::rmdir(folder.c_str()) == 0 ? 0 : errno;
+    if (link)
+        return ::unlink(folder.c_str()) == 0 ? 0 : errno;
+    return RemoveKeyFolder(folder);
 }
 
 int RegEnumSubKeys(RegistryHive hive, const std::string& key, std::vector<std::string>& names) {
@@ -195,7 +243,7 @@ int RegEnumSubKeys(RegistryHive hive, const std::string& key, std::vector<std::s
     std::vector<std::string> found;
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
         std::string name = it->path().filename().string();
-        if (IsValidName(name) && it->is_directory(ec))
+        if (IsValidName(name) && it->symlink_status(ec).type() == fs::file_type::directory)
             found.push_back(name);
     }
     if (ec)

@@ -2,7 +2,6 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
 #include <utility>
 
@@ -36,8 +35,11 @@ bool StatusNumbers(const std::string& status, const std::string& key, std::vecto
     return false;
 }
 
+// A process's environment may take a quarter of its stack limit, far more than any file of ours.
+const std::size_t kProcFileLimit = 64 * 1024 * 1024;
+
 int ReadProcFile(int processId, const char* name, std::string& text) {
-    return ReadWholeFile("/proc/" + std::to_string(processId) + "/" + name, text);
+    return ReadWholeFile("/proc/" + std::to_string(processId) + "/" + name, text, kProcFileLimit);
 }
 
 }  // namespace
@@ -47,9 +49,10 @@ std::string SessionConfigPath() {
 }
 
 int ReadSessionConfig(SessionConfig& config) {
-    std::ifstream in(SessionConfigPath());
-    if (!in)
-        return ENOENT;
+    std::string text;
+    if (int error = ReadWholeFile(SessionConfigPath(), text))
+        return error;
+    std::istringstream in(text);
     SessionConfig read;
     for (std::string line; std::getline(in, line);) {
         const auto equals = line.find('=');

@@ -9,6 +9,7 @@
 #include "CalcsService/ServiceTestSupport.h"
 #include "Logging/Log.h"
 #include "service/ModuleInfo.h"
+#include "support/Fifo.h"
 
 namespace {
 
@@ -112,6 +113,10 @@ TEST_F(ConfigInfoTest, InvalidFileChangesNothing) {
         "[AUTOUPDATE]\nPROXY_IP=1.2.3.4\nUSE_PROXY=maybe\n",
         "[AUTOUPDATE]\nPROXY_IP=1.2.3.4\nPROXY_IP=5.6.7.8\n",
         "PROXY_IP=1.2.3.4\n[AUTOUPDATE]\n",
+        // Texts that a settings request could not store either.
+        "[AUTOUPDATE]\nPROXY_IP=1.2.3.4\nUPDATE_SERVER_IP=" + std::string(256, 's') + "\n",
+        "[AUTOUPDATE]\nPROXY_IP=1.2.3.4\nCHECK_VERSION_PATH=" + std::string("a\0b", 3) + "\n",
+        "[AUTOUPDATE]\nPROXY_IP=" + std::string(256, 'p') + "\n",
     };
     for (const auto& text : invalid) {
         SCOPED_TRACE(text);
@@ -139,7 +144,7 @@ TEST_F(ConfigInfoTest, ValuesThatWouldCorruptTheFileAreRefused) {
     ConfigInfo config(m_path);
     ASSERT_TRUE(config.setProxyIP("good"));
     for (const auto& value : std::vector<std::string>{"a\nUSE_PROXY=1", "a\rb", std::string("a\0b", 3), "a#b", " a",
-                                                     "a ", "\ta"}) {
+                                                     "a ", "\ta", std::string(256, 'a')}) {
         EXPECT_FALSE(config.setProxyIP(value));
         EXPECT_FALSE(config.setUpdateServer(value));
         EXPECT_FALSE(config.setCheckVersionPath(value));
@@ -147,9 +152,69 @@ TEST_F(ConfigInfoTest, ValuesThatWouldCorruptTheFileAreRefused) {
     }
     EXPECT_EQ(config.proxyIP(), "good");
     EXPECT_EQ(config.updateServer(), "updates.tesk.invalid");
-    EXPECT_EQ(errors().size(), 28u);
+    EXPECT_EQ(errors().size(), 32u);
     EXPECT_THAT(errors().front(), HasSubstr("PROXY_IP"));
+    EXPECT_THAT(errors().back(), HasSubstr("DOWNLOAD_VERSION_PATH of 256 bytes refused, at most 255"));
     EXPECT_TRUE(config.setProxyIP(""));  // empty is fine: "PROXY_IP=" loads back as empty
+
+    // The longest text taken is also loaded back.
+    ASSERT_TRUE(config.setUpdateServer(std::string(255, 'u')));
+    config.saveAutoUpdateConfig();
+    EXPECT_EQ(ConfigInfo(m_path).updateServer(), std::string(255, 'u'));
+    EXPECT_EQ(errors().size(), 32u);
+}
+
+TEST_F(ConfigInfoTest, FileThatIsNoRegularFileOrTooLargeIsRefusedAtOnce) {
+    ASSERT_TRUE(testsupport::makeFifo(m_path));
+    ASSERT_TRUE(testsupport::finishesWithoutAWriter(m_path, [&] { expectDefaults(ConfigInfo(m_path)); }));
+    ASSERT_EQ(errors().size(), 1u);
+    EXPECT_THAT(errors()[0], HasSubstr("ConfigInfo::load error:can't read " + m_path + ": not a regular file"));
+
+    boost::filesystem::remove(m_path);
+    boost::filesystem::create_symlink("/dev/null", m_path);
+    expectDefaults(ConfigInfo(m_path));
+    ASSERT_EQ(errors().size(), 2u);
+    EXPECT_THAT(errors()[1], HasSubstr("not a regular file"));
+
+    // Valid, but padded beyond 1 MiB with a comment.
+    boost::filesystem::remove(m_path);
+    write("[AUTOUPDATE]\nPROXY_PORT=7\n#" + std::string(1024 * 1024, 'x'));
+    expectDefaults(ConfigInfo(m_path));
+    ASSERT_EQ(errors().size(), 3u);
+    EXPECT_THAT(errors()[2], HasSubstr("larger than 1048576 bytes"));
+}
+
+TEST_F(ConfigInfoTest, FileThatFailedToLoadIsKeptAsideBeforeItIsReplaced) {
+    const std::string userFile = "[AUTOUPDATE]\nUPDATE_SERVER_IP=user.example.invalid\nUSE_PROXY=maybe\n";
+    const auto keptFiles = [&] {
+        std::vector<boost::filesystem::path> kept;
+        for (const auto& file : testsupport::filesIn(m_dir.path()))
+            if (file.filename().string().rfind("TeskLocalSvc.cfg.bad-", 0) == 0)
+                kept.push_back(file);
+        return kept;
+    };
+    write(userFile);
+    ConfigInfo config(m_path);
+    expectDefaults(config);
+    config.saveAutoUpdateConfig();
+    EXPECT_EQ(fileText(), kDefaultFile);
+    auto kept = keptFiles();
+    ASSERT_EQ(kept.size(), 1u);
+    std::ifstream in(kept[0].string(), std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()), userFile);
+    const auto logged = testsupport::logMessages(m_dir.path());
+    EXPECT_THAT(logged, ::testing::Contains("warning ConfigInfo: " + m_path + " could not be loaded, kept as " +
+                                            kept[0].string()));
+    // Kept once: the file now holds what was saved.
+    config.saveAutoUpdateConfig();
+    EXPECT_EQ(keptFiles().size(), 1u);
+
+    // Another failed file, kept within the same second, gets a name of its own.
+    write(userFile);
+    ConfigInfo again(m_path);
+    again.resetAutoUpdateConfig();
+    EXPECT_EQ(keptFiles().size(), 2u);
+    EXPECT_EQ(fileText(), kDefaultFile);
 }
 
 TEST_F(ConfigInfoTest, ResetRestoresAndSavesTheDefaults) {

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <fstream>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -75,6 +76,44 @@ TEST_F(RegistryTest, NamesThatCouldLeaveTheKeyAreRefused) {
     // Nothing was written anywhere under the root.
     EXPECT_FALSE(fs::exists(m_root.path() / "x"));
     EXPECT_FALSE(fs::exists(hivePath("HKEY_LOCAL_MACHINE") / "Key" / "a"));
+}
+
+TEST_F(RegistryTest, LinksAreNeverFollowedOutOfTheRegistry) {
+    testsupport::TempDir outside;
+    for (const char* name : {"a", "b"})
+        std::ofstream((outside.path() / name).string()) << name;
+    const fs::path hive = hivePath("HKEY_LOCAL_MACHINE");
+    ASSERT_EQ(RegCreateKey(RegistryHive::LocalMachine, "Software\\Uninstall"), 0);
+    fs::create_symlink(outside.path(), hive / "Software" / "Uninstall" / "TESK");
+    fs::create_symlink(outside.path(), hive / "Linked");
+    fs::create_symlink(outside.path() / "a", hive / "Software" / "Value");
+    const auto untouched = [&] {
+        EXPECT_EQ(testsupport::filesIn(outside.path()).size(), 2u);
+        EXPECT_EQ(testsupport::readLines(outside.path() / "a"), std::vector<std::string>{"a"});
+    };
+
+    // A key that is a link is removed as a link; nothing is taken from where it points.
+    EXPECT_EQ(RegDeleteKey(RegistryHive::LocalMachine, "Software\\Uninstall\\TESK"), 0);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(hive / "Software" / "Uninstall" / "TESK")));
+    untouched();
+
+    // A link above a key is not entered.
+    EXPECT_EQ(RegSetStringValue(RegistryHive::LocalMachine, "Linked\\Key", "v", "x"), ELOOP);
+    EXPECT_EQ(RegCreateKey(RegistryHive::LocalMachine, "Linked\\Key"), ELOOP);
+    EXPECT_EQ(RegDeleteValue(RegistryHive::LocalMachine, "Linked", "a"), ELOOP);
+    EXPECT_EQ(RegDeleteKey(RegistryHive::LocalMachine, "Linked\\Sub"), ELOOP);
+    EXPECT_FALSE(RegKeyExists(RegistryHive::LocalMachine, "Linked"));
+    std::string data;
+    EXPECT_EQ(RegQueryStringValue(RegistryHive::LocalMachine, "Linked", "a", data), ELOOP);
+    // A value that is a link is no value.
+    EXPECT_EQ(RegQueryStringValue(RegistryHive::LocalMachine, "Software", "Value", data), ENOENT);
+    EXPECT_EQ(RegDeleteValue(RegistryHive::LocalMachine, "Software", "Value"), ENOENT);
+    fs::create_symlink(outside.path(), hive / "Software" / "LinkedKey");
+    std::vector<std::string> keys;
+    ASSERT_EQ(RegEnumSubKeys(RegistryHive::LocalMachine, "Software", keys), 0);
+    EXPECT_EQ(keys, std::vector<std::string>{"Uninstall"});
+    untouched();
+    EXPECT_TRUE(fs::is_symlink(hive / "Linked"));
 }
 
 TEST_F(RegistryTest, WritersOfOneNameInTwoSpellingsMakeOneKeyAndOneValue) {

@@ -22,7 +22,8 @@ struct SessionConfig {
 // <root>/session.conf.
 std::string SessionConfigPath();
 
-// 0; ENOENT when the file or its ShellProcess is missing; EINVAL for a ConsoleUser that is no number.
+// 0; ENOENT when the file or its ShellProcess is missing; EINVAL for a ConsoleUser that is no number; else
+// the error of ReadWholeFile (EINVAL when it is not a regular file, EFBIG above kReadLimit).
 int ReadSessionConfig(SessionConfig& config);
 
 struct ProcessCredentials {

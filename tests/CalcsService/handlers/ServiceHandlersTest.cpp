@@ -71,7 +71,7 @@ TEST_F(ServiceHandlers, OverlongOrUnstorableTextsAreRefusedOneByOne) {
     EXPECT_EQ(config().updateServer(), server);
     EXPECT_EQ(config().checkVersionPath(), std::string(255, 'c'));
     EXPECT_NE(config().downloadVersionPath(), "bad\npath");
-    EXPECT_TRUE(anyContains(logged(), "error: UPDATE_SERVER_IP of 256 bytes refused, at most 255"));
+    EXPECT_TRUE(anyContains(logged(), "error: ConfigInfo: UPDATE_SERVER_IP of 256 bytes refused, at most 255"));
 
     Handlers::ProxyInfoHandler proxy;
     WireWriter w;
