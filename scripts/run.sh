@@ -3,7 +3,7 @@
 # and runs both services as plain processes in the foreground; their daily logs go to <bin>/Logs.
 # Waits until each service listens, then until Ctrl-C (or SIGTERM to this script) stops both. A service
 # that ends while the script runs (it could not listen, it failed, it was stopped alone) fails the
-# script: it says which, with the exit status and the last error line of its log, and stops the other.
+# script: it says which, with the exit status and the last error line it logged, and stops the other.
 # TESK_RUN_BIN=<folder>: run the executables of that folder as they are, building nothing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -19,6 +19,11 @@ fi
 names=(TeskLocalSvc TeskCtrlSvc)
 pids=()
 stopping=0
+# The size of each log file before the services started: a daily log holds earlier runs' lines too.
+declare -A logged_before=()
+for log in "$bin/Logs/"*.log; do
+  [ ! -f "$log" ] || logged_before[$log]=$(stat -c %s "$log")
+done
 trap 'stopping=1; kill -TERM "${pids[@]}" 2>/dev/null || true' INT TERM
 for name in "${names[@]}"; do
   "$bin/$name" &
@@ -35,12 +40,21 @@ listens() {
     FNR > 1 && $4 == "0A" && ($10 in own) { found = 1 } END { exit !found }' /proc/net/tcp
 }
 
-# The last error (or fatal) record of the service's newest log file.
+# The last error (or fatal) record that the service logged since it started, as a line to print: what
+# its log files (oldest first, a new day's too) gained since then.
 last_error() {
-  local log
-  log=$(ls -t "$bin/Logs/$1"*.log 2>/dev/null | head -n 1) || true
-  if [ -n "$log" ]; then
-    grep -E '^\[[^]]*\] \[(error|fatal)\]' "$log" | tail -n 1 || true
+  local log size before line last=
+  while IFS= read -r log; do
+    size=$(stat -c %s "$log" 2>/dev/null) || continue
+    before=${logged_before[$log]:-0}
+    ((size >= before)) || before=0  # begun anew since
+    line=$(tail -c "+$((before + 1))" "$log" | grep -E '^\[[^]]*\] \[(error|fatal)\]' | tail -n 1) || true
+    last=${line:-$last}
+  done < <(ls -tr "$bin/Logs/$1"*.log 2>/dev/null)
+  if [ -n "$last" ]; then
+    echo "the last error in its log: $last"
+  else
+    echo "it logged no error"
   fi
 }
 
@@ -54,7 +68,7 @@ ended() {
   local i=$1 status=0 pid
   wait "${pids[$i]}" || status=$?
   echo "run: ${names[$i]} (pid ${pids[$i]}) ended with exit status $status" >&2
-  echo "run: the last error in its log: $(last_error "${names[$i]}")" >&2
+  echo "run: $(last_error "${names[$i]}")" >&2
   kill -TERM "${pids[@]}" 2>/dev/null || true
   for pid in "${pids[@]}"; do await_end "$pid"; done
   echo "run: the other service is stopped too; logs in $bin/Logs" >&2
@@ -91,7 +105,7 @@ for i in "${!pids[@]}"; do
   status=0
   wait "${pids[$i]}" || status=$?
   if ((status != 0)); then
-    echo "run: ${names[$i]} ended with exit status $status; the last error in its log: $(last_error "${names[$i]}")" >&2
+    echo "run: ${names[$i]} ended with exit status $status; $(last_error "${names[$i]}")" >&2
     failed=1
   fi
 done

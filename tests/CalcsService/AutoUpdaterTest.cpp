@@ -21,8 +21,6 @@ using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using ::testing::Le;
 
-const std::string kUpdater = "tesklocalsvc_autoupdate.exe";
-
 class AutoUpdaterTest : public ::testing::Test {
 protected:
     AutoUpdaterTest() : m_folder(m_dir.path() / "Tesk Service") {
@@ -36,8 +34,8 @@ protected:
         ::unsetenv("TESK_PROBE_LINGER");
     }
 
-    static void killUpdaters() {
-        for (int pid : platform::FindProcessesByName(kUpdater)) {
+    void killUpdaters() const {
+        for (int pid : platform::FindProcessesByName(m_updater)) {
             ::kill(pid, SIGKILL);
             platform::WaitForProcessExit(pid, 5000);
         }
@@ -46,7 +44,7 @@ protected:
         const auto messages = testsupport::logMessages(m_folder);
         return static_cast<std::size_t>(std::count(messages.begin(), messages.end(), message));
     }
-    std::vector<testsupport::ProbeReport> reports() const { return testsupport::probeReports(m_folder, kUpdater); }
+    std::vector<testsupport::ProbeReport> reports() const { return testsupport::probeReports(m_folder, m_updater); }
     // Runs a launch that finds the updater running on a thread of its own, and cuts its 5 s pause short.
     void launchInterrupted(std::size_t warningsBefore, const std::function<void()>& launch) {
         boost::thread thread(launch);
@@ -57,19 +55,21 @@ protected:
 
     testsupport::TempDir m_dir;
     const boost::filesystem::path m_folder;
-    const std::string m_command = "info \"" + m_folder.string() + "/" + kUpdater + "\"";
-    const std::string m_skipped = "warning " + kUpdater + " process already has been launched, skip it this time";
+    // The test's string table names an updater unique to this process: the name is looked up machine-wide.
+    const std::string m_updater = LoadResourceString(104);
+    const std::string m_command = "info \"" + m_folder.string() + "/" + m_updater + "\"";
+    const std::string m_skipped = "warning " + m_updater + " process already has been launched, skip it this time";
 };
 
-// One case for the whole story: the updater's name is looked up system-wide, so parallel cases would see
-// each other's updaters.
+// One case for the whole story: the updater's name is looked up machine-wide, so cases run in one
+// process would see each other's updaters.
 TEST_F(AutoUpdaterTest, StartsTheUpdaterOnceAtATime) {
     // Missing program: the error carries the number of a missing file.
     launchAutoUpdater(false);
     EXPECT_THAT(testsupport::logMessages(m_folder),
                 ElementsAre(m_command, "error error, can't launch autoupdater ! 2"));
 
-    testsupport::copyProgram(TESK_PROBE, m_folder, kUpdater);
+    testsupport::copyProgram(TESK_PROBE, m_folder, m_updater);
     // The service's own sockets are not close-on-exec; the updater must not get them.
     const int socketLike = ::open("/dev/null", O_RDONLY);
     EXPECT_FALSE(autoUpdateStep());
@@ -85,7 +85,7 @@ TEST_F(AutoUpdaterTest, StartsTheUpdaterOnceAtATime) {
     // Running already: a forced launch only warns.
     launchInterrupted(0, [] { startAutoUpdate(true); });
     EXPECT_EQ(count(m_command + " force"), 1u);
-    EXPECT_EQ(platform::FindProcessesByName(kUpdater).size(), 1u);
+    EXPECT_EQ(platform::FindProcessesByName(m_updater).size(), 1u);
     EXPECT_EQ(reports().size(), 1u);
 
     killUpdaters();
@@ -112,7 +112,7 @@ TEST_F(AutoUpdaterTest, StartsTheUpdaterOnceAtATime) {
     first.join();
     second.join();
     EXPECT_EQ(count("info autoupdater process created"), 3u);
-    EXPECT_EQ(platform::FindProcessesByName(kUpdater).size(), 1u);
+    EXPECT_EQ(platform::FindProcessesByName(m_updater).size(), 1u);
 }
 
 }  // namespace

@@ -45,11 +45,15 @@ FAKE
 chmod +x "$scratch"/tree/scripts/*.sh "$scratch"/fakes/*
 export CALLS="$scratch/calls"
 
+# The environment of each run: only what the command needs, nothing of the caller's (its
+# CMAKE_BUILD_PARALLEL_LEVEL, a FAIL_* of the fakes, OMP_NUM_THREADS that nproc heeds ...).
+clean_env=(env -i PATH="$scratch/fakes:$PATH" CALLS="$CALLS")
+
 # Runs the test command with the given environment; sets status, output and calls.
 run() {
   rm -f "$CALLS"
   status=0
-  output=$(cd "$scratch/tree" && env PATH="$scratch/fakes:$PATH" "$@" scripts/test.sh 2>&1) || status=$?
+  output=$(cd "$scratch/tree" && "${clean_env[@]}" "$@" scripts/test.sh 2>&1) || status=$?
   calls=$(cat "$CALLS" 2>/dev/null)
 }
 
@@ -98,7 +102,7 @@ done
 what="asan does not build"
 run FAIL_BUILD=asan
 ((status != 0)) || fail "$what: exit status 0"
-jobs=$(nproc)
+jobs=$("${clean_env[@]}" nproc)
 expected="build build/release -j $jobs
 tests build/release -j $jobs
 build build/asan -j $jobs

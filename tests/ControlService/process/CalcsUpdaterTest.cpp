@@ -33,7 +33,7 @@ protected:
     testsupport::TempDir m_dir;
     testsupport::TempDir m_log;
     const boost::filesystem::path m_folder;
-    // The test's string table names an updater of its own: the name is looked up system-wide.
+    // The test's string table names an updater unique to this process: the name is looked up machine-wide.
     const std::string m_updater = LoadResourceString(105);
     const std::string m_executable = "\"" + m_folder.string() + "/" + m_updater + "\"";
 };

@@ -18,11 +18,13 @@
 #include "platform/Processes.h"
 #include "platform/UserSession.h"
 #include "process/ProcessFinder.h"
+#include "support/Fifo.h"
 #include "support/ThreadCount.h"
 
 namespace {
 
 namespace fs = boost::filesystem;
+using ::testing::AllOf;
 using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::IsSupersetOf;
@@ -48,9 +50,11 @@ protected:
         for (const char* name : kServiceOnlyNames)
             ::unsetenv(name);
         fs::current_path(m_previousFolder);
+        // Only copies in this case's folder: a name such as "adl.exe" may be another run's program too.
         for (const auto& name : m_started)
             for (int pid : platform::FindProcessesByName(name))
-                ::kill(pid, SIGKILL);
+                if (fs::path(platform::ProcessExePath(pid)).parent_path() == m_folder.path())
+                    ::kill(pid, SIGKILL);
     }
 
     // A copy of program in the folder, runnable by the session's user.
@@ -105,17 +109,19 @@ protected:
     std::vector<std::string> m_started;
 };
 
-// One case: "adl.exe" is looked up system-wide, so parallel cases would see each other's.
+// One case: "adl.exe" is looked up machine-wide, so parallel cases (and other programs of that name, such
+// as another run's) would be found too: the fallback may give any "adl.exe", but never the client.
 TEST_F(ClientRestartTest, ClientIsFoundByItsExactNameOrElseByItsLauncher) {
     int clientPid = 0;
     startClient(clientPid);
     const std::string name = "TeskClient" + m_suffix;
     ASSERT_TRUE(testsupport::waitUntil([&] { return reports().size() == 1; }));
     EXPECT_EQ(findProcessByModuleName(name).Pid(), clientPid);
-    EXPECT_FALSE(findProcessByModuleName("teskclient" + m_suffix));
+    EXPECT_NE(findProcessByModuleName("teskclient" + m_suffix).Pid(), clientPid);
 
     const int launcherPid = spawn(copy("/bin/sleep", "adl.exe"), {"600"}, nullptr);
-    EXPECT_EQ(findProcessByModuleName("teskclient" + m_suffix).Pid(), launcherPid);
+    const int fallback = findProcessByModuleName("teskclient" + m_suffix).Pid();
+    EXPECT_THAT(platform::FindProcessesByName("adl.exe"), AllOf(Contains(launcherPid), Contains(fallback)));
     EXPECT_EQ(findProcessByModuleName(name).Pid(), clientPid);
 }
 
@@ -217,6 +223,24 @@ TEST_F(ClientRestartTest, StopWakesAWaitingRestartWithoutALaunch) {
     ASSERT_EQ(stopped.wait_for(std::chrono::seconds(10)), std::future_status::ready);
     restarter.restart(platform::ProcessHandle(), path);
     EXPECT_THAT(messages(), ElementsAre("warning the service is stopping, restart of " + path + " ignored"));
+}
+
+TEST_F(ClientRestartTest, SessionFileThatIsNoRegularFileOrTooLargeFailsAtOnce) {
+    const std::string path = copy(TESK_PROBE, "TeskClient" + m_suffix);
+    const std::string session = platform::SessionConfigPath();
+    const auto restart = [&] {
+        process::ClientRestarter restarter;
+        restarter.restart(platform::ProcessHandle(), path);
+    };
+    ASSERT_TRUE(testsupport::makeFifo(session));
+    ASSERT_TRUE(testsupport::finishesWithoutAWriter(session, restart));
+    fs::remove(session);
+    std::ofstream(session) << "ShellProcess=" << shellName() << "\n#" << std::string(1024 * 1024, 'x') << "\n";
+    restart();
+    const std::string failed = "error no user session: can't read the ShellProcess of " + session + ": ";
+    EXPECT_THAT(messages(), ElementsAre("info try to run:" + path, failed + std::to_string(EINVAL),
+                                        "info try to run:" + path, failed + std::to_string(EFBIG)));
+    EXPECT_THAT(reports(), ::testing::IsEmpty());
 }
 
 TEST_F(ClientRestartTest, NothingIsLaunchedWithoutASessionOrAsRoot) {

@@ -1,16 +1,19 @@
-// Test helper: the control service's values with an updater name of the test's own, so that no other
-// test's updater of the real name is taken for it.
+// Test helper: the control service's values with an updater name of the test process's own, so that
+// no updater of the real name, nor another run's, is taken for it.
 #include <condition_variable>
 #include <iterator>
 #include <mutex>
+#include <string>
 
 #include "platform/Resources.h"
 #include "service/ServerStartup.h"
 #include "service/ServiceValues.h"
+#include "support/OwnName.h"
 
 namespace {
 
-const platform::StringResource kStrings[] = {{100, "TeskCtrlSvc"}, {105, "tesk_test_calcs_updater.exe"}};
+const std::string g_calcsUpdater = testsupport::ownName("tesk_test_calcs_updater", ".exe");
+const platform::StringResource kStrings[] = {{100, "TeskCtrlSvc"}, {105, g_calcsUpdater.c_str()}};
 
 std::mutex g_mutex;
 std::condition_variable g_stopped;
