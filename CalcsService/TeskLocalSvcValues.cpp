@@ -1,9 +1,8 @@
-// The calculations service's string table, version and module values.
+// The calculations service's string table and version; its module values are in
+// TeskLocalSvcModuleValues.cpp, which tests with a string table of their own link too.
 #include <iterator>
 
 #include "platform/Resources.h"
-#include "server/MainThread.h"
-#include "service/ServiceValues.h"
 
 namespace {
 
@@ -20,13 +19,3 @@ const platform::StringResource kStrings[] = {
 }  // namespace
 
 const platform::ModuleResources platform::g_moduleResources = {kStrings, std::size(kStrings), {true, 3, 7, 3, 0}};
-
-const ServiceValues g_serviceValues = {
-    "CTeskLocalSvcModule",
-    "{33F67913-349E-448E-9A17-1EE38DF3DFF4}",
-    "/Logs/TeskLocalSvc%Y-%b-%d.log",
-    mainThreadFunc,
-    stop,
-    true,
-    true,
-};
