@@ -124,11 +124,13 @@ TEST_F(ServiceControlTest, RecordThatDoesNotConfirmItsProcessNamesNone) {
     const std::string pid = std::to_string(other.pid()), started = std::to_string(ProcessStartTime(other.pid()));
     const std::string sleepPath = std::filesystem::canonical("/bin/sleep").string();
     ASSERT_EQ(CreateService("TeskForgedSvc", "TeskForgedSvc", "\"/bin/sleep\" 60", {}), 0);
+    ASSERT_EQ(CreateService("TeskOtherSvc", "TeskOtherSvc", "\"/bin/true\"", {}), 0);
     ASSERT_EQ(OpenServiceManager(), 0);
     struct Case {
         const char* name;
         std::string record;
         bool isTheService;
+        const char* service = "TeskForgedSvc";
     };
     const Case cases[] = {
         {"no start time", "state=4\npid=" + pid + "\nexe=" + sleepPath + "\n", false},
@@ -137,16 +139,20 @@ TEST_F(ServiceControlTest, RecordThatDoesNotConfirmItsProcessNamesNone) {
         {"another executable", "state=4\npid=" + pid + "\nstartTime=" + started + "\nexe=/opt/TeskForgedSvc\n", false},
         // Written before records named their executable: the installed program stands for it.
         {"no executable named", "state=4\npid=" + pid + "\nstartTime=" + started + "\n", true},
+        {"no executable named, another installed", "state=4\npid=" + pid + "\nstartTime=" + started + "\n", false,
+         "TeskOtherSvc"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        std::ofstream(m_root.path() / "services" / "teskforgedsvc.status") << c.record;
-        ServiceStatus status = query("TeskForgedSvc");
+        std::string file = c.service;
+        std::transform(file.begin(), file.end(), file.begin(), ::tolower);
+        std::ofstream(m_root.path() / "services" / (file + ".status")) << c.record;
+        ServiceStatus status = query(c.service);
         EXPECT_EQ(status.currentState, c.isTheService ? SERVICE_RUNNING : SERVICE_STOPPED);
         if (c.isTheService)
             continue;
         EXPECT_EQ(status.win32ExitCode, static_cast<unsigned>(ERROR_PROCESS_ABORTED));
-        EXPECT_EQ(ControlStopService("TeskForgedSvc", status), ERROR_SERVICE_NOT_ACTIVE);
+        EXPECT_EQ(ControlStopService(c.service, status), ERROR_SERVICE_NOT_ACTIVE);
         EXPECT_EQ(other.wait(std::chrono::milliseconds(0)), -1) << "the process was signalled";
     }
 }
