@@ -37,13 +37,19 @@ void ProcessUnderlyingMessage(const FeedMessage& message, int subtype, int64_t f
         underlying->GetOrCreateOptionData();
     }
     const bool feedFlag = message.flag != 0;
-    bool changed = false;
+    CBaseUnderlyingRecord::EPriceChange change = CBaseUnderlyingRecord::eUnchanged;
     if (subtype == eTrade)
-        changed = underlying->ApplyTrade(message.last, feedFlag);
+        change = underlying->ApplyTrade(message.last, feedFlag);
     else if (subtype == eQuote)
-        changed = underlying->ApplyQuote(message.bid, message.ask, feedFlag);
-    if (changed)
-        CRecordProcessor::Instance().Post(underlying);
+        change = underlying->ApplyQuote(message.bid, message.ask, feedFlag);
+    if (change == CBaseUnderlyingRecord::eUnchanged)
+        return;
+    CRecordProcessor& processor = CRecordProcessor::Instance();
+    // Options quoted before the underlying had a price were calculated without one.
+    if (change == CBaseUnderlyingRecord::eFirstUsablePrice)
+        for (CBaseOptionRecord* option : underlying->GiveFirstPriceToQuotedOptions())
+            processor.Post(option);
+    processor.Post(underlying);
 }
 
 void ProcessOptionMessage(const FeedMessage& message, int subtype, int id32, int64_t foreignId) {
@@ -55,7 +61,7 @@ void ProcessOptionMessage(const FeedMessage& message, int subtype, int id32, int
     const double ask = message.ask;
     if (!std::isfinite(bid) || !std::isfinite(ask))
         return;
-    option->SetQuote(bid, ask);
+    const bool moved = option->SetQuote(bid, ask);
 
     if (const PFN_USER_VOLATILITY_CALLBACK userVolatility = CHostCallbacks::Instance().UserVolatility()) {
         double volatility = 0.0;
@@ -67,10 +73,19 @@ void ProcessOptionMessage(const FeedMessage& message, int subtype, int id32, int
         option->SetUserVolatility(volatility);
     }
     if (CBaseUnderlyingRecord* underlying = option->m_pUnderlyingRecord) {
-        if (underlying->HasOptionData())
+        if (underlying->HasOptionData()) {
             option->SetUnderlyingValue(underlying->CalcPrice());
+            // The underlying's first price, stored meanwhile, may have been handed to this option
+            // and overwritten just now.
+            option->TakeFirstUnderlyingPrice(underlying->CalcPrice());
+        }
     }
-    CRecordProcessor::Instance().Post(option);
+    CRecordProcessor& processor = CRecordProcessor::Instance();
+    processor.Post(option);
+    // A European pair prices on the underlying that both quotes imply.
+    if (moved)
+        if (CBaseOptionRecord* pair = option->PairPricedOnThisQuote())
+            processor.Post(pair);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "pricing/PricingModel.h"
 #include "records/OptionRecord.h"
+#include "records/RecordProcessor.h"
 #include "records/UnderlyingRecord.h"
 
 using Pricing::EPS;
@@ -15,6 +16,10 @@ namespace {
 constexpr double kNoCandidate = 1e5;
 constexpr double kDividendTotalForShift = 0.08;
 constexpr double kShortTermForShift = 0.20833333333333334;  // 2.5 months
+// A carry that moves the forward to expiry by less than this share of it leaves the options as
+// they are (a cent on a stock at 100): the quotes of the at-the-money pair move it by as much
+// between the call's quote and the put's, and the group must not be recalculated for every tick.
+constexpr double kCarryForwardTolerance = 1e-4;
 
 // ln(ratio) / T when that is a number, else none.
 bool FiniteCarry(double ratio, double T, double& carry) {
@@ -38,10 +43,16 @@ DllDateTime COptionGroup::ExpirationStamp() const {
 
 SGroupCarry COptionGroup::Carry() const { return m_carry.Load(); }
 
-SGroupCarry COptionGroup::UpdateAtmOption(const DllDateTime& tape) {
+SGroupCarry COptionGroup::UpdateAtmOption(const DllDateTime& tape, const CBaseOptionRecord* calculating) {
     CBaseOptionRecord* atm = FindAtmOption(tape);
     const SGroupCarry current = Carry();
-    SGroupCarry updated = atm ? UpdateGroupCarry(*atm, current, tape) : current;
+    SGroupCarry updated = current;
+    bool derived = false;
+    double T = 0.0;
+    if (atm) {
+        T = atm->CalcWeightedTimeToExpiration(tape);
+        updated = UpdateGroupCarry(*atm, current, tape, T, derived);
+    }
     updated.atmOption = atm;
     // Within a burst of quotes the pair and the carry mostly stay; then nothing is written, and the
     // threads calculating the group's options keep reading their own copies of it.
@@ -49,7 +60,36 @@ SGroupCarry COptionGroup::UpdateAtmOption(const DllDateTime& tape) {
         std::lock_guard<std::mutex> lock(m_carryWriters);
         m_carry.Store(updated);
     }
+    if (derived && TakeCarryForOptions(updated.carry, T))
+        RecalculateCarryTakers(calculating);
     return updated;
+}
+
+bool COptionGroup::TakeCarryForOptions(double carry, double T) {
+    auto leaves = [&] {
+        return !m_optionsHaveCarry.load() || std::fabs(carry - m_optionsCarry.load()) * T > kCarryForwardTolerance;
+    };
+    if (!leaves())  // the common case, without the lock
+        return false;
+    std::lock_guard<std::mutex> lock(m_carryWriters);
+    if (!leaves())
+        return false;
+    m_optionsCarry = carry;
+    m_optionsHaveCarry = true;
+    return true;
+}
+
+void COptionGroup::RecalculateCarryTakers(const CBaseOptionRecord* calculating) const {
+    CRecordProcessor& processor = CRecordProcessor::Instance();
+    auto recalculate = [&](CBaseOptionRecord* option) {
+        if (option != calculating && option->HasQuote() && option->TakesGroupCarry())
+            processor.Post(option);
+    };
+    for (CBaseOptionRecord* option = m_pFirstOption; option; option = option->m_pNext) {
+        recalculate(option);
+        if (option->m_pPair)
+            recalculate(option->m_pPair);
+    }
 }
 
 CBaseOptionRecord* COptionGroup::FindAtmOption(const DllDateTime& tape) const {
@@ -81,12 +121,13 @@ CBaseOptionRecord* COptionGroup::FindAtmOption(const DllDateTime& tape) const {
     return candidate;
 }
 
-SGroupCarry COptionGroup::UpdateGroupCarry(CBaseOptionRecord& atm, SGroupCarry carry, const DllDateTime& tape) const {
-    const double T = atm.CalcWeightedTimeToExpiration(tape);
+SGroupCarry COptionGroup::UpdateGroupCarry(CBaseOptionRecord& atm, SGroupCarry carry, const DllDateTime& tape,
+                                          double T, bool& derived) const {
     if (T < EPS)
         return carry;
     if (m_pOwner->UsesUserRates()) {
         carry.carry = atm.GetSecondRate();
+        derived = true;
         return carry;
     }
     const double r = atm.GetActiveInterestRate();
@@ -95,6 +136,7 @@ SGroupCarry COptionGroup::UpdateGroupCarry(CBaseOptionRecord& atm, SGroupCarry c
         S = m_pOwner->DeliveryValue(atm.Root());
         if (S < EPS) {
             carry.carry = r;
+            derived = true;
             return carry;
         }
     }
@@ -102,14 +144,14 @@ SGroupCarry COptionGroup::UpdateGroupCarry(CBaseOptionRecord& atm, SGroupCarry c
     const double firstAmount = FirstScheduledAmount();
     if (atm.SelectPricingModel('c', 0.0, r) == Pricing::RGW && firstAmount >= 0.01) {
         const double tau = std::max(T - FirstScheduledTime(), 0.0);
-        FiniteCarry((S * std::exp(r * T) - firstAmount * std::exp(r * tau)) / S, T, carry.carry);
+        derived = FiniteCarry((S * std::exp(r * T) - firstAmount * std::exp(r * tau)) / S, T, carry.carry);
         return carry;
     }
 
     if (atm.Bid() >= 0.009999 && S > EPS && atm.IsPairQuoteUsable(S, tape)) {
         const CBaseOptionRecord& call = atm.IsPut() && atm.m_pPair ? *atm.m_pPair : atm;
         carry.parityValue = CBaseOptionRecord::CalcParityImpliedUnderlying(call, tape, carry.forward, carry.carryTerm);
-        FiniteCarry(carry.forward / S, T, carry.carry);
+        derived = FiniteCarry(carry.forward / S, T, carry.carry);
         carry.forwardMinusS = carry.forward - S;
         carry.atmStrike = atm.Strike();
         carry.atmBid = atm.Bid();

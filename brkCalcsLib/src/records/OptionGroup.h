@@ -6,6 +6,11 @@
 // taken last, after any option's calculation mutex. Every calculation of the group reads the carry
 // state and the four dividend figures it asks for several times, so those are read without a lock:
 // the carry through a sequence lock, the figures as atomics.
+//
+// The group's options take its carry when they are calculated. So that none keeps a carry the group
+// has since left, the calculation that first derives the carry, or moves it by more than a small
+// tolerance from the carry the options were last sent off with, sends the group's other quoted
+// options that take the carry to the processing threads again.
 #pragma once
 
 #include <atomic>
@@ -46,8 +51,10 @@ public:
     // The adjusted expiration when set, else the first option's expiry at 16:00.
     DllDateTime ExpirationStamp() const;
 
-    // Finds the at-the-money pair and derives the carry from it; returns the carry it stored.
-    SGroupCarry UpdateAtmOption(const DllDateTime& tape);
+    // Finds the at-the-money pair and derives the carry from it; returns the carry it stored. The
+    // caller holds the underlying's m_lock shared; `calculating`, the option whose calculation asks,
+    // if any, is not sent off again.
+    SGroupCarry UpdateAtmOption(const DllDateTime& tape, const CBaseOptionRecord* calculating = nullptr);
     SGroupCarry Carry() const;
 
     void SetDividends(SGroupDividends dividends);
@@ -60,8 +67,14 @@ public:
 
 private:
     CBaseOptionRecord* FindAtmOption(const DllDateTime& tape) const;
-    // The carry state after updating it from the ATM option; `current` is the state before.
-    SGroupCarry UpdateGroupCarry(CBaseOptionRecord& atm, SGroupCarry current, const DllDateTime& tape) const;
+    // The carry state after updating it from the ATM option, T years before its expiration;
+    // `current` is the state before. `derived`: whether the carry was set.
+    SGroupCarry UpdateGroupCarry(CBaseOptionRecord& atm, SGroupCarry current, const DllDateTime& tape, double T,
+                                 bool& derived) const;
+    // Whether a derived carry leaves the one the options were last sent off with, first or by more
+    // than the tolerance; if so, it becomes that carry.
+    bool TakeCarryForOptions(double carry, double T);
+    void RecalculateCarryTakers(const CBaseOptionRecord* calculating) const;
 
     // Its own cache line: the dividend readers' lock writes do not evict the list and settlement.
     alignas(64) mutable std::shared_mutex m_groupLock;
@@ -75,4 +88,7 @@ private:
 
     std::mutex m_carryWriters;
     CSeqLocked<SGroupCarry> m_carry;
+    // The carry the options were last sent off with; none until the first one is derived.
+    std::atomic<bool> m_optionsHaveCarry{false};
+    std::atomic<double> m_optionsCarry{0.0};
 };

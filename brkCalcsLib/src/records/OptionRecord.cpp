@@ -50,12 +50,38 @@ void CBaseOptionRecord::SetForeignId(int64_t id) {
     CRecordRegistry::Instance().MapOptionForeignId(id, m_internalId);
 }
 
-void CBaseOptionRecord::SetQuote(double bid, double ask) {
-    if (std::fabs(bid - m_bid.load(std::memory_order_relaxed)) > 0.001 ||
-        std::fabs(ask - m_ask.load(std::memory_order_relaxed)) > 0.001)
+bool CBaseOptionRecord::SetQuote(double bid, double ask) {
+    const bool moved = std::fabs(bid - m_bid.load(std::memory_order_relaxed)) > 0.001 ||
+                       std::fabs(ask - m_ask.load(std::memory_order_relaxed)) > 0.001;
+    if (moved)
         m_bDirty.store(true, std::memory_order_release);
     m_bid.store(bid, std::memory_order_release);
     m_ask.store(ask, std::memory_order_release);
+    m_bQuoted = true;
+    return moved;
+}
+
+bool CBaseOptionRecord::TakeFirstUnderlyingPrice(double price) {
+    if (price < EPS)
+        return false;
+    double current = m_underlyingValue;
+    while (current < EPS) {
+        if (m_underlyingValue.compare_exchange_weak(current, price))
+            return true;
+    }
+    return false;
+}
+
+bool CBaseOptionRecord::TakesGroupCarry() const {
+    return !m_bEuropean || (m_pUnderlyingRecord && m_pUnderlyingRecord->UsesUserRates());
+}
+
+CBaseOptionRecord* CBaseOptionRecord::PairPricedOnThisQuote() const {
+    if (!m_bEuropean)
+        return nullptr;
+    const auto lists = LockLists();
+    CBaseOptionRecord* pair = m_pPair;
+    return pair && pair->Ask() >= EPS ? pair : nullptr;
 }
 
 void CBaseOptionRecord::Process(int a) {
@@ -108,7 +134,7 @@ void CBaseOptionRecord::CalcTheoBlock(const DllDateTime& tape) {
 
     const double X = m_strike;
     const double r = GetActiveInterestRate();
-    const SGroupCarry groupCarry = group.UpdateAtmOption(tape);
+    const SGroupCarry groupCarry = group.UpdateAtmOption(tape, this);
     double carry = groupCarry.carry;
     m_groupCarry = carry;
     double S = m_underlyingValue;

@@ -82,14 +82,26 @@ public:
     // marks the option and its pair dirty when the carry or the underlying price moved.
     void TakeGroupCarry(double groupCarry, double parityValue, double calcPrice);
 
-    // Quote, from the feed thread.
-    void SetQuote(double bid, double ask);
+    // Quote, from the feed thread; true when the bid or the ask moved by more than 0.001.
+    bool SetQuote(double bid, double ask);
+    // Whether the host has quoted the option: only then is it recalculated for its inputs' sake.
+    bool HasQuote() const { return m_bQuoted; }
     double Bid() const { return m_bid; }
     double Ask() const { return m_ask; }
     double UserVolatility() const { return m_userVolatility; }
     void SetUserVolatility(double volatility) { m_userVolatility = volatility; }
     double UnderlyingValue() const { return m_underlyingValue; }
-    void SetUnderlyingValue(double value) { m_underlyingValue.store(value, std::memory_order_release); }
+    void SetUnderlyingValue(double value) { m_underlyingValue.store(value); }
+    // Stores the underlying's first usable price unless the option holds a price already; true
+    // when stored.
+    bool TakeFirstUnderlyingPrice(double price);
+    // Whether the calculation prices on the underlying's price (not on its pair's or a deliverable's).
+    bool PricesOnUnderlying() const { return !m_bEuropean && m_deliveryMode != 1; }
+    // Whether the calculation uses the group's carry; the caller holds the underlying's m_lock.
+    bool TakesGroupCarry() const;
+    // The European pair whose underlying price this option's quote enters, when that pair has an
+    // ask to pair it with; null otherwise.
+    CBaseOptionRecord* PairPricedOnThisQuote() const;
     bool IsDirty() const { return m_bDirty; }
     void SetDirty(bool dirty = true) { m_bDirty = dirty; }
 
@@ -169,6 +181,7 @@ private:
     std::atomic<double> m_ask{0.0};
     std::atomic<double> m_userVolatility{0.0};
     std::atomic<double> m_underlyingValue{0.0};
+    std::atomic<bool> m_bQuoted{false};
 
     // From here on, written by this option's calculations.
     alignas(64) std::atomic<bool> m_bDirty{true};

@@ -85,49 +85,65 @@ SUnderlyingQuote CBaseUnderlyingRecord::GetUnderlyingQuote() const {
     return SUnderlyingQuote{m_last, m_bid, m_ask};
 }
 
-bool CBaseUnderlyingRecord::ApplyTrade(double last, bool feedFlag) {
+CBaseUnderlyingRecord::EPriceChange CBaseUnderlyingRecord::ApplyTrade(double last, bool feedFlag) {
     if (!std::isfinite(last))
-        return false;
+        return eUnchanged;
     {
         std::unique_lock<std::shared_mutex> lock(m_quoteLock);
         if (std::fabs(last - m_last) <= kPriceChange)
-            return false;
+            return eUnchanged;
         m_last = last;
     }
     m_bFeedFlag = feedFlag;
-    UpdateUnderlyingPrice(true);
-    return true;
+    return UpdateUnderlyingPrice(true) ? eFirstUsablePrice : eChanged;
 }
 
-bool CBaseUnderlyingRecord::ApplyQuote(double bid, double ask, bool feedFlag) {
+CBaseUnderlyingRecord::EPriceChange CBaseUnderlyingRecord::ApplyQuote(double bid, double ask, bool feedFlag) {
     if (!std::isfinite(bid) || !std::isfinite(ask))
-        return false;
+        return eUnchanged;
     {
         std::unique_lock<std::shared_mutex> lock(m_quoteLock);
         if (std::fabs(bid - m_bid) <= kPriceChange && std::fabs(ask - m_ask) <= kPriceChange)
-            return false;
+            return eUnchanged;
         m_bid = bid;
         m_ask = ask;
     }
-    UpdateUnderlyingPrice(false);
+    const bool first = UpdateUnderlyingPrice(false);
     m_bFeedFlag = feedFlag;
-    return true;
+    return first ? eFirstUsablePrice : eChanged;
 }
 
-void CBaseUnderlyingRecord::UpdateUnderlyingPrice(bool trade) {
+bool CBaseUnderlyingRecord::UpdateUnderlyingPrice(bool trade) {
     CUnderlyingOptionData* data = m_pOptionDataView.load(std::memory_order_acquire);
     if (!data)
-        return;
+        return false;
     const SUnderlyingQuote quote = GetUnderlyingQuote();
+    double price = 0.0;
     if (trade) {
         if (quote.last > EPS)
-            data->m_calcPrice = quote.last;
-        return;
+            price = quote.last;
+    } else {
+        // Before the first price a wider spread is accepted.
+        const double f = data->m_calcPrice < EPS ? 5.0 : 1.0;
+        if (quote.bid > EPS && IsQuoteUsable(f, quote.bid, quote.ask))
+            price = (quote.bid + quote.ask) * 0.5;
     }
-    // Before the first price a wider spread is accepted.
-    const double f = data->m_calcPrice < EPS ? 5.0 : 1.0;
-    if (quote.bid > EPS && IsQuoteUsable(f, quote.bid, quote.ask))
-        data->m_calcPrice = (quote.bid + quote.ask) * 0.5;
+    // One exchange: of two feed threads, only one finds the price missing before.
+    return price > EPS && data->m_calcPrice.exchange(price) < EPS;
+}
+
+std::vector<CBaseOptionRecord*> CBaseUnderlyingRecord::GiveFirstPriceToQuotedOptions() {
+    std::vector<CBaseOptionRecord*> recalculate;
+    const double price = CalcPrice();
+    std::shared_lock<std::shared_mutex> lock(m_lock);
+    if (!m_pOptionData)
+        return recalculate;
+    for (const auto& group : m_pOptionData->m_groups)
+        ForEachInStrikeOrder(*group, [&](CBaseOptionRecord* o) {
+            if (o->HasQuote() && o->TakeFirstUnderlyingPrice(price) && o->PricesOnUnderlying())
+                recalculate.push_back(o);
+        });
+    return recalculate;
 }
 
 std::shared_ptr<CUnderlyingOptionData> CBaseUnderlyingRecord::GetOrCreateOptionData() {

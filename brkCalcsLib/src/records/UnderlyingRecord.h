@@ -36,9 +36,14 @@ public:
 
     // Quote, under the quote lock.
     SUnderlyingQuote GetUnderlyingQuote() const override;
-    // Stores a changed price and updates the calculation price; false when it moved by 0.001 or less.
-    bool ApplyTrade(double last, bool feedFlag);
-    bool ApplyQuote(double bid, double ask, bool feedFlag);
+    enum EPriceChange { eUnchanged = 0, eChanged, eFirstUsablePrice };
+    // Stores a changed price and updates the calculation price: eUnchanged when it moved by 0.001
+    // or less, eFirstUsablePrice when it gave the underlying its first calculation price.
+    EPriceChange ApplyTrade(double last, bool feedFlag);
+    EPriceChange ApplyQuote(double bid, double ask, bool feedFlag);
+    // Gives the calculation price to the quoted options that were quoted before there was one; of
+    // those, the ones that price on it, to be recalculated.
+    std::vector<CBaseOptionRecord*> GiveFirstPriceToQuotedOptions();
 
     // The option data, created on first use.
     std::shared_ptr<CUnderlyingOptionData> GetOrCreateOptionData();
@@ -83,7 +88,8 @@ public:
     void SetStockSettings(int value) { m_stockSettings = value; }
 
 private:
-    void UpdateUnderlyingPrice(bool trade);
+    // True when the calculation price was none before.
+    bool UpdateUnderlyingPrice(bool trade);
     // Creates the option data once; the caller holds m_lock exclusively.
     void CreateOptionDataLocked();
     // Refreshes each group's ATM option and carry and runs the montage; the caller holds m_lock shared.

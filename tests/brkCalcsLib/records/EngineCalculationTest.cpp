@@ -238,6 +238,7 @@ TEST_F(EngineTest, ChainMoveGivesTheResultsOfAPerOptionRefresh) {
 // reprice the quote they came from.
 TEST_F(EngineTest, MontageSolvesAgainWhatMovedAndKeepsWhatDidNot) {
     const double S = 100.0;
+    LoadFlatCurve("MSV", 0.0);  // the rate store outlives the test: a second pass would find the last curve
     CBaseOptionRecord* call = Register(MakeKey("MSV", 2015, 6, 19, false, 100.0), 501);
     CBaseOptionRecord* put = Register(MakeKey("MSV", 2015, 6, 19, true, 100.0), 502);
     ASSERT_TRUE(call && put);

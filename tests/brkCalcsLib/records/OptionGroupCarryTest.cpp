@@ -142,6 +142,9 @@ TEST_F(EngineTest, GroupCarryComesFromTheForwardTheDividendOrTheUserRate) {
         // The one dividend carried from its date to expiry comes off the forward.
         {"one dividend before expiry", 0.05, 0.0, false, {1.5}, {0.2}, {100, 3.0, 3.2, 2.0, 2.2}, 100.0,
          std::log((100.0 * std::exp(0.05 * T) - 1.5 * std::exp(0.05 * (T - 0.2))) / 100.0) / T, 0.0},
+        // A cent is the least dividend carried this way.
+        {"a dividend of a cent", 0.05, 0.0, false, {0.01}, {0.2}, {100, 3.0, 3.2, 2.0, 2.2}, 100.0,
+         std::log((100.0 * std::exp(0.05 * T) - 0.01 * std::exp(0.05 * (T - 0.2))) / 100.0) / T, 0.0},
         {"one dividend after expiry", 0.05, 0.0, false, {1.5}, {0.6}, {100, 3.0, 3.2, 2.0, 2.2}, 100.0,
          std::log((100.0 * std::exp(0.05 * T) - 1.5) / 100.0) / T, 0.0},
         {"user rates", 0.05, 0.031, true, {}, {}, {100, 3.0, 3.2, 2.0, 2.2}, 100.0, 0.031, 0.0},

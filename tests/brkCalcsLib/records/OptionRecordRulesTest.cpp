@@ -285,7 +285,7 @@ TEST_F(EngineTest, QuoteAndCarryMovesMarkOptionsForRecalculation) {
     for (const QuoteRow& row : quoteRows) {
         call->SetQuote(5.0, 5.2);
         call->SetDirty(false);
-        call->SetQuote(row.bid, row.ask);
+        EXPECT_EQ(call->SetQuote(row.bid, row.ask), row.dirty) << row.what;
         EXPECT_EQ(call->IsDirty(), row.dirty) << row.what;
     }
 
