@@ -124,6 +124,35 @@ TEST(RiskChart2D, ExpiredOptionsBecomeSharesAtTheirStrikes) {
     EXPECT_EQ(result.strikeLists[1].strikes, (StrikeSet{90.0, 110.0}));
     ASSERT_EQ(result.strikeTables[0].rows.size(), 1u);
     EXPECT_EQ(result.strikeTables[0].rows[0][nowValue], -200 + (95 * 100 - 9500) + (95 - 100) * 10);
+    // Each strike's row holds that strike alone: the strangle's 2000 at both, never carried over.
+    ASSERT_EQ(result.strikeTables[1].rows.size(), 2u);
+    for (const StrikeRow& row : result.strikeTables[1].rows) {
+        EXPECT_EQ(row[nowValue], 2000.0);
+        EXPECT_EQ(row[evalValue], 2000.0);
+        EXPECT_EQ(row[nowDelta], 0.0);
+    }
+}
+
+// An option alive today and expired by the evaluation date: today it is valued as an option, at the
+// evaluation date (in the totals and in its underlying's own curve) as the shares it was exercised into.
+TEST(RiskChart2D, OptionExpiringBeforeTheEvaluationDateIsExercisedThereOnly) {
+    FakeCalcsHooksScope scope;
+    fakeLibrary().weightedTime = &unknownOption;  // 0 years left at the evaluation date
+    fakeLibrary().calcTheoPrice = &theoOfSigma;   // 20 at the position's 20%
+    fakeLibrary().calcGreeks = &greeksOfSigma;
+    auto call = stock("C", 0, {position(false, 90, 1, 2, 0.5)});
+    call->prices = {120.0};
+    RiskChart2DInputsPacket inputs = request(0, {call});
+    inputs.evalTime = NOW_MS + 86400000.0;
+    RiskChart2DResult result;
+    calcRiskChart2D(inputs, result);
+
+    EXPECT_EQ(result.curves[nowValue], std::vector<double>{(20 - 2) * 100.0});
+    const double exercised = 120 * 100 - 90 * 100 - 2 * 100;  // shares at 120 bought at 90, less the premium
+    EXPECT_EQ(result.curves[evalValue], std::vector<double>{exercised});
+    ASSERT_EQ(result.stockCurves.size(), 1u);
+    EXPECT_EQ(result.stockCurves[0].curves[0], std::vector<double>{exercised});
+    EXPECT_EQ(result.curves[evalDelta], std::vector<double>{100.0});
 }
 
 TEST(RiskChart2D, WithoutUnderlyingsEverythingIsZero) {
