@@ -3,6 +3,7 @@
 #include "handlers/HandlerGuard.h"
 #include "packets/ProxyInfoPacket.h"
 #include "packets/Replies.h"
+#include "packets/RequestRefused.h"
 #include "packets/SetAutoUpdateParamsPacket.h"
 #include "service/AutoUpdater.h"
 #include "service/ConfigInfo.h"
@@ -22,10 +23,11 @@ void ServiceInfoHandler::handle(Packets::RequestStream&, std::vector<std::uint8_
 
 void SetAutoUpdateParamsHandler::handle(Packets::RequestStream& request, std::vector<std::uint8_t>& reply,
                                         const std::vector<std::uint8_t>&) {
+    // Settings are changed whole or not at all: a cut-off body reaches the packet processor.
+    Packets::Incoming::SetAutoUpdateParamsPacket packet;
+    Packets::refuseIfBodyEnded(Packets::Incoming::parseSetAutoUpdateParamsPacket(request, packet));
     runGuarded("SetAutoUpdateParamsHandler", reply, [&] {
         ConfigInfo& config = ConfigInfo::instance();
-        Packets::Incoming::SetAutoUpdateParamsPacket packet;
-        Packets::Incoming::parseSetAutoUpdateParamsPacket(request, packet);
         // The configuration refuses an overlong or unstorable text, each with an error line.
         if (!packet.updateServer.empty())
             config.setUpdateServer(packet.updateServer);
@@ -55,10 +57,10 @@ void DownloadVersionHandler::handle(Packets::RequestStream&, std::vector<std::ui
 
 void ProxyInfoHandler::handle(Packets::RequestStream& request, std::vector<std::uint8_t>& reply,
                               const std::vector<std::uint8_t>&) {
+    Packets::Incoming::ProxyInfoPacket packet;
+    Packets::refuseIfBodyEnded(Packets::Incoming::parseProxyInfoPacket(request, packet));
     runGuarded("ProxyInfoHandler", reply, [&] {
         ConfigInfo& config = ConfigInfo::instance();
-        Packets::Incoming::ProxyInfoPacket packet;
-        Packets::Incoming::parseProxyInfoPacket(request, packet);
         config.setUseProxy(packet.useProxy != 0);
         config.setProxyIP(packet.proxyAddress);
         config.setProxyPort(static_cast<int>(packet.proxyPort));

@@ -4,6 +4,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+
+#include "packets/RequestRefused.h"
 
 namespace models {
 
@@ -249,7 +252,8 @@ double crrAmericanPutWithDividends(double S, double K, double r, double sigma, d
 
 void refuseStepCount(long long steps, int limit) {
     if (steps < 1 || steps > limit)
-        throw INVALID_STEP_COUNT;
+        throw Packets::RequestRefused("tree steps " + std::to_string(steps) + " outside 1 to " +
+                                      std::to_string(limit));
 }
 
 TreeParameters binomialTreeParameters(double T, double sigma, double r, short method, int n) {

@@ -17,15 +17,13 @@ namespace models {
 constexpr int MAX_TREE_STEPS = 10000;
 constexpr int MAX_DIVIDEND_TREE_STEPS = 2000;
 
-// What the step-count checks throw (as a C string), like the dispatcher's other refusals.
-constexpr const char* INVALID_STEP_COUNT = "Invalid step count";
-
 // optionType of binomialPrice and of the dispatcher.
 enum TreeOptionType : short { EUROPEAN_CALL = 0, EUROPEAN_PUT = 1, AMERICAN_CALL = 2, AMERICAN_PUT = 3 };
 // method of binomialTreeParameters and binomialPrice.
 enum TreeMethod : short { COX_ROSS_RUBINSTEIN = 0, JARROW_RUDD = 1 };
 
-// Throws INVALID_STEP_COUNT unless 1 ≤ steps ≤ limit.
+// Throws Packets::RequestRefused, naming the tree steps, unless 1 ≤ steps ≤ limit: the count comes
+// from the client.
 void refuseStepCount(long long steps, int limit);
 
 struct TreeParameters {
@@ -50,8 +48,9 @@ double crrAmericanPutWithDividends(double S, double K, double r, double sigma, d
 // reported on standard error and ends the process.
 TreeParameters binomialTreeParameters(double T, double sigma, double r, short method, int n);
 
-// A tree of n levels (n − 1 steps); n = 1 gives the intrinsic value at S. Throws INVALID_STEP_COUNT for
-// n outside [1, MAX_TREE_STEPS]; an optionType outside 0..3 ends the process as above.
+// A tree of n levels (n − 1 steps); n = 1 gives the intrinsic value at S. Throws
+// Packets::RequestRefused for n outside [1, MAX_TREE_STEPS]; an optionType outside 0..3 ends the
+// process as above.
 double binomialPrice(double S, double K, double T, double sigma, double r, int n, short optionType, short method);
 
 }  // namespace models

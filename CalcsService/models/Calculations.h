@@ -36,11 +36,11 @@ public:
     Calculations(const Calculations&) = delete;
     Calculations& operator=(const Calculations&) = delete;
 
-    // The settings of one underlying, created empty when new. Entries are never removed, so the
-    // reference stays valid; the record's own lock guards its contents.
-    models::StockSettingsData& operator[](const std::string& symbol);
-    // The settings of one underlying when it has an entry; null otherwise.
-    models::StockSettingsData* findSettings(const std::string& symbol);
+    // The client's settings per underlying, within their caps.
+    models::StockSettingsMap& settings() { return m_settings; }
+    // The settings of one underlying when it has an entry; null otherwise. Entries are never removed,
+    // so the pointer stays valid; the record's own lock guards its contents.
+    models::StockSettingsData* findSettings(const std::string& symbol) { return m_settings.find(symbol); }
 
     // Replaces each position's trade price by its theoretical price at S (an index position at its
     // own forward).
@@ -73,8 +73,9 @@ public:
     void calcRiskChartData(Packets::Incoming::RiskChartDataPacket& packet, VO::ChartDataPoints& reply);
 
     // The option calculator's trees. methodType 0: the Cox-Ross-Rubinstein American trees (optionType 2
-    // or 3), with dividends when there are amounts; 1: binomialPrice with `method`. Throws a C string
-    // for another pair or a step count outside the trees' limits.
+    // or 3), with dividends when there are amounts; 1: binomialPrice with `method`. Throws
+    // std::invalid_argument for another pair, Packets::RequestRefused for a step count outside the
+    // trees' limits.
     static double calcOptionPrice(short methodType, short optionType, double S, double K, double r, double sigma,
                                   double T, std::uint32_t steps, const std::vector<double>& amounts,
                                   const std::vector<double>& times, short method);
@@ -100,8 +101,6 @@ public:
 
 private:
     CBrkCalcDll& m_dll;
-    // The library's callbacks may look symbols up from its own threads while a handler inserts.
-    std::mutex m_settingsMutex;
     models::StockSettingsMap m_settings;
 };
 

@@ -1,7 +1,5 @@
 // The option calculator: call and put of one option described completely by the request, priced
 // with the service's own trees, greeks from the library.
-#include <algorithm>
-#include <climits>
 #include <cstdint>
 #include <vector>
 
@@ -34,12 +32,11 @@ void Calculations::calcOptionCalculator(const Packets::Incoming::OptionCalculato
         put = calcOptionPrice(0, models::AMERICAN_PUT, S, K, r, sigma, T, request.treeSteps, amounts, times,
                               models::COX_ROSS_RUBINSTEIN);
     } else {
-        // Counts beyond int are beyond the tree's limit as well; it refuses them.
-        const int levels = static_cast<int>(std::min<std::uint32_t>(request.treeSteps, INT_MAX));
-        call = models::binomialPrice(adjusted, K, T, sigma, r, levels, models::EUROPEAN_CALL,
-                                     models::COX_ROSS_RUBINSTEIN);
-        put = models::binomialPrice(adjusted, K, T, sigma, r, levels, models::EUROPEAN_PUT,
-                                    models::COX_ROSS_RUBINSTEIN);
+        // Through the dispatcher, which refuses a step count with the value the client sent.
+        call = calcOptionPrice(1, models::EUROPEAN_CALL, adjusted, K, r, sigma, T, request.treeSteps, {}, {},
+                               models::COX_ROSS_RUBINSTEIN);
+        put = calcOptionPrice(1, models::EUROPEAN_PUT, adjusted, K, r, sigma, T, request.treeSteps, {}, {},
+                              models::COX_ROSS_RUBINSTEIN);
     }
 
     // Gamma and vega are the same for both sides: one place each, the put's call writes last.

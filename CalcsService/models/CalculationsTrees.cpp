@@ -1,4 +1,7 @@
 // The option calculator's choice of binomial tree.
+#include <stdexcept>
+#include <string>
+
 #include "models/BinomialTrees.h"
 #include "models/Calculations.h"
 
@@ -11,9 +14,10 @@ double Calculations::calcOptionPrice(short methodType, short optionType, double 
         return binomialPrice(S, K, T, sigma, r, static_cast<int>(steps), optionType, method);
     }
     if (methodType != 0)
-        throw "Invalid methodType";
+        throw std::invalid_argument("Invalid methodType " + std::to_string(methodType));
     if (optionType != AMERICAN_CALL && optionType != AMERICAN_PUT)
-        throw "Invalid pair methodType, optionType";
+        throw std::invalid_argument("Invalid pair methodType, optionType " + std::to_string(methodType) + ", " +
+                                    std::to_string(optionType));
     refuseStepCount(steps, amounts.empty() ? MAX_TREE_STEPS : MAX_DIVIDEND_TREE_STEPS);
     const int n = static_cast<int>(steps);
     const bool put = optionType == AMERICAN_PUT;

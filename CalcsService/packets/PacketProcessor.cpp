@@ -6,6 +6,7 @@
 #include "Logging/Log.h"
 #include "packets/PacketTypes.h"
 #include "packets/RequestHeader.h"
+#include "packets/RequestRefused.h"
 
 namespace Packets {
 
@@ -40,8 +41,11 @@ int PacketProcessor::process(const std::vector<std::uint8_t>& packet, std::vecto
     RequestStream body = requestBody(packet);
     try {
         handler->second->handle(body, reply, header.requestId);
-        if (body.failed())
+        if (body.endedInsideField())
             LOG_SEV(warning) << "packet body ended inside a field, packetType:" << type;
+    } catch (const RequestRefused& e) {
+        reply.clear();
+        LOG_SEV(error) << name << " refused: " << e.what();
     } catch (const std::exception& e) {
         // A failed request gets no answer: whatever the handler wrote is incomplete.
         reply.clear();

@@ -38,14 +38,23 @@ public:
         m_pNext = m_pEnd;
     }
 
+    // Stops a parse whose values are refused (the parser has said why): later reads fail, but the
+    // body is not reported as ending inside a field.
+    void refuse() noexcept {
+        setFailed();
+        m_bRefused = true;
+    }
+
     std::size_t remaining() const noexcept { return static_cast<std::size_t>(m_pEnd - m_pNext); }
     bool failed() const noexcept { return m_bFailed; }
+    bool endedInsideField() const noexcept { return m_bFailed && !m_bRefused; }
     explicit operator bool() const noexcept { return !m_bFailed; }
 
 private:
     const std::uint8_t* m_pNext;
     const std::uint8_t* m_pEnd;
     bool m_bFailed = false;
+    bool m_bRefused = false;
 };
 
 }  // namespace Packets

@@ -1,15 +1,14 @@
 #include "handlers/ControlRequestReaders.h"
 
-#include <stdexcept>
-
 #include "packets/RequestReaders.h"
+#include "packets/RequestRefused.h"
 
 namespace Handlers {
 
 std::string readControlString(Packets::RequestStream& request) {
     std::string text;
     if (!Packets::readString(request, text))
-        throw std::runtime_error("request body ends inside a string");
+        throw Packets::RequestRefused("the body ends inside a string");
     return text;
 }
 

@@ -9,8 +9,8 @@
 
 namespace Handlers {
 
-// A wire string (u32 byte count, then the bytes). Throws std::runtime_error when the count or the
-// bytes go beyond the end of the body.
+// A wire string (u32 byte count, then the bytes). Throws Packets::RequestRefused when the count or
+// the bytes go beyond the end of the body.
 std::string readControlString(Packets::RequestStream& request);
 
 // The body of the debug-mode request (type 3): u8 on, string folder.

@@ -1,9 +1,11 @@
 #include "server/ControlPacketProcessor.h"
 
+#include <string>
 #include <utility>
 
 #include "Logging/Log.h"
 #include "packets/RequestHeader.h"
+#include "packets/RequestRefused.h"
 
 namespace Control {
 
@@ -30,7 +32,13 @@ void PacketProcessor::process(const std::vector<std::uint8_t>& packet, std::vect
         return;
     }
     Packets::RequestStream body = Packets::requestBody(packet);
-    handler->second->handle(body, reply, header.requestId);
+    try {
+        handler->second->handle(body, reply, header.requestId);
+    } catch (const Packets::RequestRefused& e) {
+        // The session ends on it, as on any failed request; its one line names the request.
+        throw Packets::RequestRefused("request type " + std::to_string(static_cast<std::int32_t>(type)) +
+                                      " refused: " + e.what());
+    }
 }
 
 }  // namespace Control

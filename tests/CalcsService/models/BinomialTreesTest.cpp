@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,7 @@
 
 #include "brkCalcsLib/pricing/ReferenceFormulas.h"
 #include "models/Calculations.h"
+#include "packets/RequestRefused.h"
 
 namespace {
 
@@ -19,13 +21,15 @@ using namespace models;
 constexpr double S = 100, K = 100, r = 0.05, sigma = 0.2, T = 1;
 const std::vector<double> none;
 
-// The C string a call throws ("" when none).
+// What a call throws, by kind ("" when nothing).
 template <class Call>
 std::string refusalOf(Call call) {
     try {
         call();
-    } catch (const char* text) {
-        return text;
+    } catch (const std::invalid_argument& e) {
+        return std::string("invalid argument: ") + e.what();
+    } catch (const Packets::RequestRefused& e) {
+        return std::string("refused: ") + e.what();
     }
     return std::string();
 }
@@ -190,18 +194,20 @@ TEST(BinomialTrees, TheDispatcherRefusesWhatItCannotPriceAtOnce) {
     EXPECT_EQ(Calculations::calcOptionPrice(1, EUROPEAN_PUT, S, K, r, sigma, T, 2, two, half, 0),
               binomialPrice(S, K, T, sigma, r, 2, EUROPEAN_PUT, COX_ROSS_RUBINSTEIN));
 
-    EXPECT_EQ(refusalOf(price(2, AMERICAN_CALL, 100, none)), "Invalid methodType");
-    EXPECT_EQ(refusalOf(price(0, EUROPEAN_CALL, 100, none)), "Invalid pair methodType, optionType");
-    // Step counts that would take minutes or gigabytes are refused before any work.
+    EXPECT_EQ(refusalOf(price(2, AMERICAN_CALL, 100, none)), "invalid argument: Invalid methodType 2");
+    EXPECT_EQ(refusalOf(price(0, EUROPEAN_CALL, 100, none)),
+              "invalid argument: Invalid pair methodType, optionType 0, 0");
+    // Step counts that would take minutes or gigabytes are refused before any work, naming the count.
     for (std::uint32_t steps : {0u, 10001u, 4294967295u}) {
-        EXPECT_EQ(refusalOf(price(0, AMERICAN_PUT, steps, none)), INVALID_STEP_COUNT) << steps;
-        EXPECT_EQ(refusalOf(price(1, EUROPEAN_PUT, steps, none)), INVALID_STEP_COUNT) << steps;
+        const std::string refused = "refused: tree steps " + std::to_string(steps) + " outside 1 to 10000";
+        EXPECT_EQ(refusalOf(price(0, AMERICAN_PUT, steps, none)), refused);
+        EXPECT_EQ(refusalOf(price(1, EUROPEAN_PUT, steps, none)), refused);
     }
-    EXPECT_EQ(refusalOf(price(0, AMERICAN_PUT, 2001, two)), INVALID_STEP_COUNT);
+    EXPECT_EQ(refusalOf(price(0, AMERICAN_PUT, 2001, two)), "refused: tree steps 2001 outside 1 to 2000");
     EXPECT_EQ(refusalOf([] { binomialPrice(S, K, T, sigma, r, 0, EUROPEAN_CALL, COX_ROSS_RUBINSTEIN); }),
-              INVALID_STEP_COUNT);
+              "refused: tree steps 0 outside 1 to 10000");
     EXPECT_EQ(refusalOf([] { binomialPrice(S, K, T, sigma, r, -3, EUROPEAN_CALL, COX_ROSS_RUBINSTEIN); }),
-              INVALID_STEP_COUNT);
+              "refused: tree steps -3 outside 1 to 10000");
 }
 
 TEST(BinomialTreesDeathTest, ProgrammingErrorsEndTheProcess) {

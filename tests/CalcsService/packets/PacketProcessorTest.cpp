@@ -7,6 +7,7 @@
 
 #include "packets/PacketTypes.h"
 #include "packets/RequestReaders.h"
+#include "packets/RequestRefused.h"
 #include "support/LogMessages.h"
 #include "support/WireWriter.h"
 
@@ -134,6 +135,39 @@ TEST_F(PacketProcessorTest, BodyThatEndsInsideAFieldIsLogged) {
                                   m_reply),
               2049);
     EXPECT_THAT(logged(), ElementsAre("warning: packet body ended inside a field, packetType:2049"));
+}
+
+// A refusal is one line that names the request type and what the handler said of the field; a parse
+// stopped by a refusal is not also reported as a body that ended inside a field.
+TEST_F(PacketProcessorTest, RefusalIsOneLineNamingTheRequestAndNoReply) {
+    EXPECT_CALL(*m_handler, handle(_, _, _))
+        .WillOnce(Invoke([](RequestStream& body, Bytes& reply, const Bytes&) {
+            reply.assign(40, 0);
+            body.refuse();
+            throw Packets::RequestRefused("tree steps 0 outside 1 to 10000");
+        }))
+        .WillOnce(Invoke([](RequestStream& body, Bytes&, const Bytes&) {
+            std::uint32_t steps = 0;
+            EXPECT_TRUE(Packets::readDword(body, steps));
+            body.refuse();
+            EXPECT_TRUE(body.failed());
+            EXPECT_FALSE(Packets::readDword(body, steps));
+        }))
+        .WillOnce(Invoke([](RequestStream& body, Bytes&, const Bytes&) {
+            std::string symbol;
+            Packets::refuseIfBodyEnded(Packets::readString(body, symbol));
+        }));
+
+    EXPECT_EQ(m_processor.process(makePacket(Packets::DUMP_STOCK, {}), m_reply), 2049);
+    EXPECT_TRUE(m_reply.empty());
+    EXPECT_THAT(logged(), ElementsAre("error: DUMP_STOCK refused: tree steps 0 outside 1 to 10000"));
+
+    EXPECT_EQ(m_processor.process(makePacket(Packets::RESET_DATA, Bytes(8, 1)), m_reply), 2048);
+    EXPECT_THAT(logged(), ElementsAre());
+
+    EXPECT_EQ(m_processor.process(makePacket(Packets::RESET_DATA, wiretest::WireWriter().u32(5).data()), m_reply),
+              2048);
+    EXPECT_THAT(logged(), ElementsAre("error: RESET_DATA refused: the body ends inside a field"));
 }
 
 TEST(PacketTypeNames, NamesComeFromTheVocabularyOthersAreUnknown) {

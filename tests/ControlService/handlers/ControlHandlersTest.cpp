@@ -14,6 +14,7 @@
 #include "CalcsService/ServiceTestSupport.h"
 #include "Logging/Log.h"
 #include "handlers/ControlHandlerTable.h"
+#include "packets/RequestRefused.h"
 #include "platform/AtomicFile.h"
 #include "process/ClientRestarter.h"
 #include "server/ControlPacketProcessor.h"
@@ -181,6 +182,28 @@ TEST_F(ControlHandlersTest, SettingsRequestsChangeOnlyTheControlServicesFile) {
 
     run(8);
     EXPECT_THAT(readFile(m_module.path() / "TeskCtrlSvc.cfg"), HasSubstr("UPDATE_SERVER_IP=updates.tesk.invalid\n"));
+}
+
+// A body that ends inside a field is refused whole, naming the request type; the worker ends the session.
+TEST_F(ControlHandlersTest, SettingsCutOffInsideAFieldChangeNothing) {
+    const auto refusal = [&](std::uint32_t type, const Bytes& body) {
+        Bytes reply;
+        try {
+            m_processor.process(testsupport::makePacket(type, Control::PROTOCOL_VERSION, body), reply);
+        } catch (const Packets::RequestRefused& e) {
+            return std::string(e.what());
+        }
+        return std::string("not refused");
+    };
+    EXPECT_EQ(refusal(7, wiretest::WireWriter().str("updates.example.org").str("/check").u32(10).bytes("/d").data()),
+              "request type 7 refused: the body ends inside a field");
+    EXPECT_EQ(refusal(5, wiretest::WireWriter().u8(1).str("10.0.0.7").u16(3128).data()),
+              "request type 5 refused: the body ends inside a field");
+    EXPECT_EQ(refusal(4, wiretest::WireWriter().u32(3).bytes("ab").data()),
+              "request type 4 refused: the body ends inside a string");
+    EXPECT_EQ(refusal(3, {}), "request type 3 refused: the body ends inside a string");
+    EXPECT_FALSE(boost::filesystem::exists(m_module.path() / "TeskCtrlSvc.cfg"));
+    EXPECT_THAT(messages(), ElementsAre());
 }
 
 TEST_F(ControlHandlersTest, RestartNamesTheModuleBehindTheLastSeparator) {

@@ -176,11 +176,15 @@ TEST_F(ControlServerTest, ForeignVersionAndUnknownTypeAreLoggedAndTheSessionGoes
     startServer();
     auto client = connect();
     ASSERT_TRUE(client->send(makePacket(1, 8)));
+    ASSERT_TRUE(client->send(makePacket(1, 5)));
     ASSERT_TRUE(client->send(makePacket(10, 0, {1, 2})));
+    ASSERT_TRUE(client->send(makePacket(77, 0)));
     ASSERT_TRUE(client->send(makePacket(0xFFFFFFFF, 0)));
     EXPECT_TRUE(logged("warning warning, unsupported version of protocol, packet skipped"));
     EXPECT_TRUE(logged("error unknown packet type received: 10, size: 30"));
     EXPECT_TRUE(logged("error unknown packet type received: -1, size: 28"));
+    EXPECT_TRUE(logged("error unknown packet type received: 77, size: 28"));
+    EXPECT_EQ(countLogLines("warning warning, unsupported version of protocol, packet skipped"), 2u);
     EXPECT_FALSE(client->waitForClose(std::chrono::milliseconds(300)));
     // The version-8 stop was dropped, not run.
     EXPECT_THAT(testsupport::logMessages(m_module.path()), Not(Contains("info stop calculation svc:TeskLocalSvc")));
@@ -192,7 +196,16 @@ TEST_F(ControlServerTest, MalformedBodyEndsOnlyItsSession) {
     auto client = connect();
     ASSERT_TRUE(client->send(makePacket(3, 0, wiretest::WireWriter().u8(1).u32(1000).data())));
     EXPECT_TRUE(client->waitForClose());
-    EXPECT_TRUE(logged("error exception in workerFunc, request body ends inside a string"));
+    EXPECT_TRUE(logged("error exception in workerFunc, request type 3 refused: the body ends inside a string"));
+
+    // Settings whose last string runs past the end: nothing is stored, the session ends.
+    auto settings = connect();
+    ASSERT_TRUE(settings->send(
+        makePacket(7, 0, wiretest::WireWriter().str("updates.example.test").str("/check").u32(100).data())));
+    EXPECT_TRUE(settings->waitForClose());
+    EXPECT_TRUE(logged("error exception in workerFunc, request type 7 refused: the body ends inside a field"));
+    EXPECT_FALSE(boost::filesystem::exists(m_module.path() / "TeskCtrlSvc.cfg"));
+    EXPECT_EQ(countLogLines("info autoupdate params updated"), 0u);
 
     ASSERT_TRUE(other->send(makePacket(3, 0, debugBody(1, m_client.str()))));
     EXPECT_TRUE(testsupport::waitUntil([&] { return boost::filesystem::exists(marker()); }));
