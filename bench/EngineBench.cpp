@@ -1,7 +1,9 @@
 // Throughput and latency of the records engine: quotes in, results out through the processing
 // threads, with the same pricing on plain threads beside it as the machine's ceiling; one option's
 // recalculation; and one underlying move over a whole chain. Every benchmark checks what it
-// measured: the number of results and their values.
+// measured: the number of results and their values. A failed check is reported on standard error
+// and in the exit status, not by skipping the run: the Google Benchmark of Debian 12 crashes
+// aggregating repetitions whose first run was skipped.
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -81,6 +83,24 @@ bool WaitForArrivals(long target) {
     return g_arrivals.reached.wait_for(lock, std::chrono::seconds(10), [&] { return g_arrivals.count >= target; });
 }
 
+// Waits until no result has arrived for a while: the processing queues have drained.
+void WaitForQuiet() {
+    long seen = -1;
+    while (g_arrivals.count != seen) {
+        seen = g_arrivals.count;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+}
+
+std::atomic<bool> g_checkFailed{false};
+
+// Reports a failed check of the named benchmark; the run goes on, and the program's exit status
+// says it failed.
+void Fail(const char* name, const char* what) {
+    std::fprintf(stderr, "engine_bench: %s: %s\n", name, what);
+    g_checkFailed = true;
+}
+
 OptionKey Key(int month, bool put, double strike) {
     return OptionKeyOf("BNC", static_cast<char>((put ? 'M' : 'A') + month - 1), 15, strike);
 }
@@ -131,9 +151,13 @@ struct Chain {
         ProcessFeedMessage(underlying, -1, 0);
     }
 
-    void QuoteAll(double shift) {
+    void Quote(std::size_t i, double shift) const {
+        ProcessFeedMessage(QuoteMessage(4, nullptr, prices[i] - 0.01 + shift, prices[i] + 0.01 + shift), -1, ids[i]);
+    }
+
+    void QuoteAll(double shift) const {
         for (std::size_t i = 0; i < ids.size(); ++i)
-            ProcessFeedMessage(QuoteMessage(4, nullptr, prices[i] - 0.01 + shift, prices[i] + 0.01 + shift), -1, ids[i]);
+            Quote(i, shift);
     }
 
     // How many options' last results reprice their quoted mid (price + shift): the solve found the
@@ -146,40 +170,47 @@ struct Chain {
     }
 };
 
-// Skips the benchmark unless nearly every option repriced its quote; the few left are deep in the
+// Fails the benchmark unless nearly every option repriced its quote; the few left are deep in the
 // money, where a quote 0.01 wide says little about the volatility.
-void CheckRepriced(benchmark::State& state, const Chain& chain, double shift) {
+void CheckRepriced(benchmark::State& state, const char* name, const Chain& chain, double shift) {
     const std::size_t good = chain.RepricedCount(shift);
     state.counters["repriced"] = static_cast<double>(good) / static_cast<double>(chain.ids.size());
     if (good < chain.ids.size() * 9 / 10)
-        state.SkipWithError("results do not reprice their quotes");
+        Fail(name, "results do not reprice their quotes");
 }
 
 void BM_QuoteToResultThroughput(benchmark::State& state) {
     CRecordProcessor::Instance().Threads().Start(static_cast<unsigned>(state.range(0)));
     Chain chain(10, 50);
+    // The first quotes bring each group its carry, which recalculates the options quoted before it:
+    // what is measured is the steady state after.
+    chain.QuoteAll(0.0);
+    WaitForQuiet();
     long expected = g_arrivals.count;
     int round = 0;
     double shift = 0.0;
     double feedUs = 0;
+    bool missing = false;
     for (auto _ : state) {
+        if (missing)
+            continue;
         shift = 0.001 * (++round % 7);
         const auto t0 = Clock::now();
         chain.QuoteAll(shift);
         feedUs += std::chrono::duration<double, std::micro>(Clock::now() - t0).count();
         expected += static_cast<long>(chain.ids.size());
         if (!WaitForArrivals(expected)) {
-            state.SkipWithError("results missing");
-            break;
+            Fail(__func__, "results missing");
+            missing = true;
         }
     }
     state.SetItemsProcessed(state.iterations() * static_cast<long>(chain.ids.size()));
-    state.counters["feed_us"] = feedUs / state.iterations();
+    state.counters["feed_us"] = feedUs / static_cast<double>(std::max<long>(round, 1));
     CRecordProcessor::Instance().Threads().Terminate();
-    // One result per quoted option, none more.
+    // One result per quoted option, none more: no quote recalculated its group.
     if (g_arrivals.count != expected)
-        state.SkipWithError("more results than quotes");
-    CheckRepriced(state, chain, shift);
+        Fail(__func__, "more results than quotes");
+    CheckRepriced(state, __func__, chain, shift);
     CRecordRegistry::Instance().ReleaseAllRecords();
 }
 BENCHMARK(BM_QuoteToResultThroughput)->Arg(1)->Arg(2)->Arg(4)->Arg(8)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -249,37 +280,49 @@ void BM_IndependentPricing(benchmark::State& state) {
         good += g;
     state.counters["repriced"] = static_cast<double>(good) / static_cast<double>(kPasses * work.size());
     if (good < kPasses * work.size() * 9 / 10)
-        state.SkipWithError("the pricing does not reprice the quotes");
+        Fail(__func__, "the pricing does not reprice the quotes");
 }
 BENCHMARK(BM_IndependentPricing)->Arg(1)->Arg(4)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// From the quote entering the library to its result reaching the host's callback, one option at a
-// time; p50 and p99 over the run.
+// From a quote entering the library to its result reaching the host's callback: each round quotes
+// the chain's call and put, waits for both results and takes each one's time from its own quote;
+// p50 and p99 over the run. Every round's results must reprice that round's quotes.
 void BM_QuoteToResultLatency(benchmark::State& state) {
     CRecordProcessor::Instance().Threads().Start(4);
     Chain chain(1, 1);
     std::vector<double> micros;
+    std::vector<Clock::time_point> sent(chain.ids.size());
     int round = 0;
-    double shift = 0.0;
+    long repricedRounds = 0;
+    bool missing = false;
     for (auto _ : state) {
-        const long target = g_arrivals.count + 1;
-        shift = 0.002 * (++round % 5);
-        const auto sent = Clock::now();
-        chain.QuoteAll(shift);
-        if (!WaitForArrivals(target)) {
-            state.SkipWithError("result missing");
-            break;
+        if (missing)
+            continue;
+        const double shift = 0.002 * (++round % 5);
+        const long target = g_arrivals.count + static_cast<long>(chain.ids.size());
+        for (std::size_t i = 0; i < chain.ids.size(); ++i) {
+            sent[i] = Clock::now();
+            chain.Quote(i, shift);
         }
-        const Clock::time_point arrived{Clock::duration(g_arrivals.byId[chain.ids[0]].at.load())};
-        micros.push_back(std::chrono::duration<double, std::micro>(arrived - sent).count());
+        if (!WaitForArrivals(target)) {
+            Fail(__func__, "results missing");
+            missing = true;
+            continue;
+        }
+        for (std::size_t i = 0; i < chain.ids.size(); ++i) {
+            const Clock::time_point arrived{Clock::duration(g_arrivals.byId[chain.ids[i]].at.load())};
+            micros.push_back(std::chrono::duration<double, std::micro>(arrived - sent[i]).count());
+        }
+        repricedRounds += chain.RepricedCount(shift) == chain.ids.size() ? 1 : 0;
     }
     CRecordProcessor::Instance().Threads().Terminate();
-    if (!micros.empty()) {
-        std::sort(micros.begin(), micros.end());
-        state.counters["p50_us"] = micros[micros.size() / 2];
-        state.counters["p99_us"] = micros[micros.size() * 99 / 100];
-    }
-    CheckRepriced(state, chain, shift);
+    // The same counters in every run, failed or not: repetitions are aggregated by name.
+    std::sort(micros.begin(), micros.end());
+    state.counters["p50_us"] = micros.empty() ? 0.0 : micros[micros.size() / 2];
+    state.counters["p99_us"] = micros.empty() ? 0.0 : micros[micros.size() * 99 / 100];
+    state.counters["repriced"] = static_cast<double>(repricedRounds) / static_cast<double>(std::max(round, 1));
+    if (repricedRounds != round)
+        Fail(__func__, "results do not reprice their quotes");
     CRecordRegistry::Instance().ReleaseAllRecords();
 }
 BENCHMARK(BM_QuoteToResultLatency)->Unit(benchmark::kMicrosecond)->UseRealTime();
@@ -294,7 +337,7 @@ void BM_OptionRecalculation(benchmark::State& state) {
     const double midIV = option->Snapshot().results.midIV;
     state.counters["mid_iv"] = midIV;
     if (std::fabs(midIV - kSigma) > 1e-3)
-        state.SkipWithError("the recalculation lost the quoted volatility");
+        Fail(__func__, "the recalculation lost the quoted volatility");
     CRecordRegistry::Instance().ReleaseAllRecords();
 }
 BENCHMARK(BM_OptionRecalculation)->Unit(benchmark::kMicrosecond);
@@ -319,7 +362,7 @@ void BM_UnderlyingMoveOverChain(benchmark::State& state) {
     }
     state.counters["near_quoted_iv"] = static_cast<double>(near) / static_cast<double>(chain.ids.size());
     if (near < chain.ids.size() / 2)
-        state.SkipWithError("the montage lost the quoted volatilities");
+        Fail(__func__, "the montage lost the quoted volatilities");
     CRecordRegistry::Instance().ReleaseAllRecords();
 }
 BENCHMARK(BM_UnderlyingMoveOverChain)->Unit(benchmark::kMillisecond);
@@ -343,5 +386,5 @@ int main(int argc, char** argv) {
     reporter.SetErrorStream(&std::cerr);
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
-    return 0;
+    return g_checkFailed ? 1 : 0;
 }
