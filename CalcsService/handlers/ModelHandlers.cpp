@@ -1,11 +1,13 @@
 #include "handlers/ModelHandlers.h"
 
+#include <cstdint>
 #include <exception>
 
 #include "handlers/HandlerGuard.h"
 #include "models/Calculations.h"
 #include "models/RiskChart/RiskChart2D.h"
 #include "packets/Replies.h"
+#include "packets/RequestLimits.h"
 
 namespace Handlers {
 
@@ -15,14 +17,16 @@ Calculations& model() { return CalculationsSingleton::get_mutable_instance(); }
 
 }  // namespace
 
-// The calculator's failures reach the packet processor's catch.
+// The calculator's failures reach the packet processor's catch; a stop drops the request.
 void OptionCalculatorHandler::handle(Packets::RequestStream& request, std::vector<std::uint8_t>& reply,
                                      const std::vector<std::uint8_t>& requestId) {
-    Packets::Incoming::OptionCalculatorPacket packet;
-    Packets::Incoming::parseOptionCalculatorPacket(request, packet);
-    Packets::Outgoing::OptionCalculatorResult result;
-    model().calcOptionCalculator(packet, result);
-    Packets::Outgoing::serializeOptionCalculatorResult(result, reply, requestId);
+    dropIfStopped("OptionCalculatorHandler", reply, [&] {
+        Packets::Incoming::OptionCalculatorPacket packet;
+        Packets::Incoming::parseOptionCalculatorPacket(request, packet);
+        Packets::Outgoing::OptionCalculatorResult result;
+        model().calcOptionCalculator(packet, result);
+        Packets::Outgoing::serializeOptionCalculatorResult(result, reply, requestId);
+    });
 }
 
 void VolatilityHandler::handle(Packets::RequestStream& request, std::vector<std::uint8_t>& reply,
@@ -41,6 +45,14 @@ void RiskChartDataHandler::handle(Packets::RequestStream& request, std::vector<s
     runGuarded("RiskChartDataHandler", reply, [&] {
         Packets::Incoming::RiskChartDataPacket packet;
         Packets::Incoming::parseRiskChartDataPacket(request, packet);
+        const std::uint64_t valuations = Packets::Incoming::riskChartDataValuations(packet);
+        if (valuations > Packets::Incoming::MAX_POSITION_VALUATIONS) {
+            LOG_SEV(error) << "CALC_RISK_CHART_DATA request of " << packet.positions1.size() << " and "
+                           << packet.positions2.size() << " positions: " << valuations
+                           << " position valuations, more than " << Packets::Incoming::MAX_POSITION_VALUATIONS
+                           << ", refused";
+            return;
+        }
         VO::ChartDataPoints result;
         model().calcRiskChartData(packet, result);
         Packets::Outgoing::serializeChartDataPoints(result, reply, requestId);
@@ -50,11 +62,13 @@ void RiskChartDataHandler::handle(Packets::RequestStream& request, std::vector<s
 void RiskTableHandler::handle(Packets::RequestStream& request, std::vector<std::uint8_t>& reply,
                               const std::vector<std::uint8_t>& requestId) {
     try {
-        Packets::Incoming::RiskTablePacket packet;
-        Packets::Incoming::parseRiskTablePacket(request, packet);
-        Packets::Outgoing::RiskTableResult result;
-        model().calcRiskTable(packet, result);
-        Packets::Outgoing::serializeRiskTableResult(result, reply, requestId);
+        dropIfStopped("RiskTableHandler", reply, [&] {
+            Packets::Incoming::RiskTablePacket packet;
+            Packets::Incoming::parseRiskTablePacket(request, packet);
+            Packets::Outgoing::RiskTableResult result;
+            model().calcRiskTable(packet, result);
+            Packets::Outgoing::serializeRiskTableResult(result, reply, requestId);
+        });
     } catch (const std::exception& e) {
         reply.clear();
         LOG_SEV(error) << "RiskTableHandler::handle" << e.what();
@@ -75,15 +89,17 @@ void GreeksByExpirationHandler::handle(Packets::RequestStream& request, std::vec
     });
 }
 
-// The chart's failures reach the packet processor's catch.
+// The chart's failures reach the packet processor's catch; a stop drops the request.
 void RiskChart2DHandler::handle(Packets::RequestStream& request, std::vector<std::uint8_t>& reply,
                                 const std::vector<std::uint8_t>& requestId) {
     Packets::Incoming::RiskChart2DInputsPacket packet;
     if (!Packets::Incoming::parseRiskChart2DInputsPacket(request, packet))
         return;  // the parser has logged why
-    Packets::Outgoing::RiskChart2DResult result;
-    models::RiskChart::calcRiskChart2D(packet, result);
-    Packets::Outgoing::serializeRiskChart2DResult(result, reply, requestId);
+    dropIfStopped("RiskChart2DHandler", reply, [&] {
+        Packets::Outgoing::RiskChart2DResult result;
+        models::RiskChart::calcRiskChart2D(packet, result);
+        Packets::Outgoing::serializeRiskChart2DResult(result, reply, requestId);
+    });
 }
 
 }  // namespace Handlers

@@ -9,6 +9,7 @@
 #include "calcdll_api/SettingsFeed.h"
 #include "handlers/HandlerGuard.h"
 #include "models/Calculations.h"
+#include "models/RequestStop.h"
 #include "packets/OptionTreePacket.h"
 
 namespace Handlers {
@@ -31,6 +32,7 @@ public:
     }
 
     void strike(const OptionTreeExpiration& expiry, const OptionTreeStrikeRecord& record) override {
+        models::giveWayIfStopping();
         describe(record);
         OptionTreeStrike strike;
         strike.year = expiry.year;
@@ -101,11 +103,11 @@ void buildTree(Packets::RequestStream& request, bool wideIds, const char* prefix
 
 }  // namespace
 
-void BuildOptionsTreeHandler::handle(Packets::RequestStream& request, std::vector<std::uint8_t>&,
+void BuildOptionsTreeHandler::handle(Packets::RequestStream& request, std::vector<std::uint8_t>& reply,
                                      const std::vector<std::uint8_t>&) {
     LOG_SCOPE("BuildOptionsTreeHandler");
     try {
-        buildTree(request, false, "", Logging::Log::info);
+        dropIfStopped("BuildOptionsTreeHandler", reply, [&] { buildTree(request, false, "", Logging::Log::info); });
     } catch (...) {
         // The scope names the handler.
         LOG_SEV(fatal) << "cauth unknown exception, SEH?";

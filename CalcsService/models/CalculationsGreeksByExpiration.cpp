@@ -7,6 +7,7 @@
 #include "models/Calculations.h"
 #include "models/IndexSymbol.h"
 #include "models/PositionGreeks.h"
+#include "models/RequestStop.h"
 
 namespace {
 
@@ -39,6 +40,7 @@ void Calculations::calcGreeksByExpiration(Packets::Incoming::GreeksByExpirationP
     };
     std::vector<double> dividendAmounts, dividendTimes;
     for (std::size_t k = 0; k < positions.size(); ++k) {
+        models::giveWayIfStopping();
         const VO::OptionPosition& p = positions[k];
         const double T = times[k];
         dividendAmounts.clear();

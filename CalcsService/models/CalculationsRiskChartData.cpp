@@ -8,6 +8,7 @@
 
 #include "Logging/Log.h"
 #include "models/Calculations.h"
+#include "models/RequestStop.h"
 
 namespace {
 
@@ -43,13 +44,14 @@ models::ValuationNotes Calculations::calcPoints(Packets::Incoming::RiskChartData
             const std::vector<double> times =
                 positionTimes(positions, packet.evaluationTime, packet.referenceTime, dayStep * static_cast<int>(k));
             for (VO::ChartRow& row : table) {
+                models::giveWayIfStopping();
                 const double price = row[0];
                 const double stockPL = (price - current) * stockQuantity;
                 row[2 + k] = valuePositions(symbol, base, price, positions, times, 1.0, ratio, notes) + stockPL;
             }
         }
-    } catch (const boost::thread_interrupted&) {
-        LOG_SEV(warning) << "calcPoints interrupted";
+    } catch (const models::RequestStopped&) {
+        // The request's thread finds the flag set too, and drops the reply.
     } catch (const std::exception& e) {
         LOG_SEV(error) << "exception: " << e.what();
     } catch (...) {
@@ -63,11 +65,20 @@ void Calculations::calcRiskChartData(Packets::Incoming::RiskChartDataPacket& pac
     {
         // Should the second thread fail to start, leaving the block joins the first before the packet
         // and the reply can go.
-        boost::scoped_thread<> first(boost::thread([&] { notes1 = calcPoints(packet, reply.table1, false); }));
-        boost::scoped_thread<> second(boost::thread([&] { notes2 = calcPoints(packet, reply.table2, true); }));
+        // Both give way to the stop the request's own thread would.
+        const std::atomic<int>* const stopping = models::currentStopFlag();
+        boost::scoped_thread<> first(boost::thread([&] {
+            const models::StopScope scope(stopping);
+            notes1 = calcPoints(packet, reply.table1, false);
+        }));
+        boost::scoped_thread<> second(boost::thread([&] {
+            const models::StopScope scope(stopping);
+            notes2 = calcPoints(packet, reply.table2, true);
+        }));
         first.join();
         second.join();
     }
+    models::giveWayIfStopping();
     reply.stockQuantity2 = packet.stockQuantity2;
     notes1.nonFiniteTheo = notes1.nonFiniteTheo || notes2.nonFiniteTheo;
     notes1.log(packet.symbol);

@@ -1,14 +1,15 @@
 // The risk table: at every slide price the portfolio's value and summed greeks at the position
 // volatilities, and at volatilities lowered and raised by the request's shift.
 #include <cmath>
+#include <cstdint>
 #include <stdexcept>
 #include <string>
-
-#include <boost/thread/thread.hpp>
 
 #include "models/Calculations.h"
 #include "models/IndexSymbol.h"
 #include "models/PositionGreeks.h"
+#include "models/RequestStop.h"
+#include "packets/RequestLimits.h"
 
 namespace {
 
@@ -26,6 +27,14 @@ void Calculations::calcRiskTable(Packets::Incoming::RiskTablePacket& request,
     if (n > MAX_RISK_TABLE_SLIDES)
         throw std::invalid_argument("risk table of " + std::to_string(n) + " slides refused, at most " +
                                     std::to_string(MAX_RISK_TABLE_SLIDES));
+    // Each slide values every position at one volatility, or at three with a shift.
+    const std::uint64_t valuations =
+        std::uint64_t{n} * request.positions.size() * (request.volatilityShift == 0.0f ? 1 : 3);
+    if (valuations > Packets::Incoming::MAX_POSITION_VALUATIONS)
+        throw std::invalid_argument("risk table of " + std::to_string(n) + " slides and " +
+                                    std::to_string(request.positions.size()) + " positions refused: " +
+                                    std::to_string(valuations) + " position valuations, at most " +
+                                    std::to_string(Packets::Incoming::MAX_POSITION_VALUATIONS));
     std::vector<VO::RiskTableCell>& A = result.atVolatility;
     std::vector<VO::RiskTableCell>& B = result.volatilityDown;
     std::vector<VO::RiskTableCell>& C = result.volatilityUp;
@@ -54,7 +63,7 @@ void Calculations::calcRiskTable(Packets::Incoming::RiskTablePacket& request,
     std::vector<double> dividendAmounts(1), dividendTimes(1);
 
     for (std::size_t i = 0; i < n; ++i) {
-        boost::this_thread::interruption_point();
+        models::giveWayIfStopping();
         const double sp = i == mid && request.basePrice == 0.0f ? slides[i] : slideInCents(slides[i]);
         const double stockPL = stockQuantity * (sp - current);
         A[i].delta = B[i].delta = C[i].delta = stockQuantity;
@@ -67,7 +76,7 @@ void Calculations::calcRiskTable(Packets::Incoming::RiskTablePacket& request,
         }
 
         for (std::size_t k = 0; k < positions.size(); ++k) {
-            boost::this_thread::interruption_point();
+            models::giveWayIfStopping();
             const VO::OptionPosition& p = positions[k];
             const double T = times[k];
             if (T > 0.0) {

@@ -94,6 +94,17 @@ RequestStream& readVolShifts(RequestStream& in, RiskChart2DInputsPacket& packet)
 
 }  // namespace
 
+std::uint64_t riskChart2DValuations(const RiskChart2DInputsPacket& packet) {
+    const std::uint64_t points = std::uint64_t{packet.steps} + 1;
+    const bool tables = packet.skipStrikeTables == 0;
+    std::uint64_t valuations = 0;
+    for (const auto& stock : packet.stocks) {
+        const std::uint64_t positions = stock->positions.size();
+        valuations += positions * (points + (tables ? positions : 0));
+    }
+    return valuations;
+}
+
 RequestStream& parseRiskChart2DInputsPacket(RequestStream& in, RiskChart2DInputsPacket& packet) {
     std::int32_t stockCount = 0;
     readDword(in, packet.skipStrikeTables);
@@ -127,14 +138,23 @@ RequestStream& parseRiskChart2DInputsPacket(RequestStream& in, RiskChart2DInputs
         LOG_SEV(error) << "RISK_2D request ends before its closing key: refused";
         return in;
     }
+    std::size_t positions = 0;
+    for (const auto& stock : packet.stocks)
+        positions += stock->positions.size();
     const std::uint64_t replySize = Outgoing::riskChart2DReplySizeBound(packet);
     if (replySize > MAX_REPLY_SIZE) {
-        std::size_t positions = 0;
-        for (const auto& stock : packet.stocks)
-            positions += stock->positions.size();
         LOG_SEV(error) << "RISK_2D request of " << packet.stocks.size() << " underlyings, " << points << " points and "
                        << positions << " positions: a reply of up to " << replySize << " bytes, more than "
                        << MAX_REPLY_SIZE << ", refused";
+        in.refuse();
+        return in;
+    }
+    const std::uint64_t valuations = riskChart2DValuations(packet);
+    if (valuations > MAX_POSITION_VALUATIONS) {
+        LOG_SEV(error) << "RISK_2D request of " << packet.stocks.size() << " underlyings, " << points << " points and "
+                       << positions << " positions" << (packet.skipStrikeTables == 0 ? " with strike tables" : "")
+                       << ": up to " << valuations << " position valuations, more than " << MAX_POSITION_VALUATIONS
+                       << ", refused";
         in.refuse();
     }
     return in;

@@ -57,9 +57,14 @@ struct RiskChart2DInputsPacket {
     std::map<double, double> volShifts;  // expiration -> volatility shift fraction; never a NaN key
 };
 
+// At most how many position valuations the chart makes: each underlying's positions at each point of
+// the axis and, with strike tables, at each of their strikes (at most one per position).
+std::uint64_t riskChart2DValuations(const RiskChart2DInputsPacket& packet);
+
 // Fills `packet` from the body. A body that ends before its closing key, a `steps` value whose axis
-// would exceed MAX_RISK_2D_POINTS, or a request whose reply could exceed MAX_REPLY_SIZE fails the
-// stream (logged): the request is to be refused.
+// would exceed MAX_RISK_2D_POINTS, a request whose reply could exceed MAX_REPLY_SIZE or whose
+// valuations could exceed MAX_POSITION_VALUATIONS fails the stream (logged): the request is to be
+// refused.
 // Skew points beyond the five of an expiration are read and dropped; NaN keys are not stored; a
 // `prices` list longer than the axis is cut to the axis.
 RequestStream& parseRiskChart2DInputsPacket(RequestStream& in, RiskChart2DInputsPacket& packet);

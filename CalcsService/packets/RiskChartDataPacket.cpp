@@ -1,5 +1,6 @@
 #include "packets/RiskChartDataPacket.h"
 
+#include "packets/ChartDataPoints.h"
 #include "packets/PositionList.h"
 
 namespace Packets::Incoming {
@@ -20,6 +21,11 @@ RequestStream& parseRiskChartDataPacket(RequestStream& in, RiskChartDataPacket& 
     readByte(in, packet.keepTradePrices);
     readPositionList(in, packet.positions1);
     return readPositionList(in, packet.positions2);
+}
+
+std::uint64_t riskChartDataValuations(const RiskChartDataPacket& packet) {
+    const std::uint64_t positions = std::uint64_t{packet.positions1.size()} + packet.positions2.size();
+    return positions * VO::CHART_ROWS * VO::CHART_DAY_COLUMNS;
 }
 
 }  // namespace Packets::Incoming

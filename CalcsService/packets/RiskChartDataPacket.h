@@ -30,4 +30,7 @@ struct RiskChartDataPacket {
 
 RequestStream& parseRiskChartDataPacket(RequestStream& in, RiskChartDataPacket& packet);
 
+// How many position valuations the two tables make: every position of its list at every cell.
+std::uint64_t riskChartDataValuations(const RiskChartDataPacket& packet);
+
 }  // namespace Packets::Incoming

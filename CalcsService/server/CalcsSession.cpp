@@ -9,6 +9,7 @@
 #include "CalcDll/BrkCalcDll.h"
 #include "Logging/Log.h"
 #include "calcdll_api/DllBridge.h"
+#include "models/RequestStop.h"
 
 session::session(boost::asio::io_context& io, Packets::PacketProcessor::HandlerTable handlers,
                  const SessionTimings& timings, std::size_t backlogLimit)
@@ -25,6 +26,8 @@ session::~session() {
 void session::processPacket(const PacketPtr& packet) {
     const auto started = std::chrono::steady_clock::now();
     Packet reply;
+    // A stop or a replacing client cuts the request short, and its reply is dropped.
+    const models::StopScope stopScope(&stopFlag());
     const int type = m_processor.process(*packet, reply);
     const auto elapsed =
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count();

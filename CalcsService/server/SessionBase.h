@@ -70,6 +70,8 @@ public:
     void finish();
 
     bool isStopping() const { return m_bStop.load() != 0; }
+    // Non-zero once the session is stopping: what a long request looks at to give way.
+    const std::atomic<int>& stopFlag() const { return m_bStop; }
 
     // On the io_context's thread: when the session started or last read a packet, whichever is later.
     std::chrono::steady_clock::time_point lastActivity() const { return m_lastActivity; }

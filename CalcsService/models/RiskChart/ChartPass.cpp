@@ -7,6 +7,7 @@
 #include "CalcDll/BrkCalcDll.h"
 #include "Logging/Log.h"
 #include "models/Calculations.h"
+#include "models/RequestStop.h"
 
 namespace models::RiskChart {
 
@@ -107,6 +108,8 @@ void chart(const Packets::Incoming::RiskChart2DInputsPacket& inputs, const std::
     try {
         for (const auto& stock : inputs.stocks)
             chartStock(*stock, inputs, volShifts, totals);
+    } catch (const RequestStopped&) {
+        // The request's thread finds the flag set too, and drops the reply.
     } catch (const std::exception& e) {
         LOG_SEV(error) << "exception: " << e.what();
     } catch (...) {
@@ -145,8 +148,10 @@ void chartStock(const VO::RiskChart::PerStockInfo& stock, const Packets::Incomin
     auto pointAt = [&](double price) {
         PointRecord r{};
         const PointContext ctx{at.base, price, isIndex, isIndex ? 'e' : 'a', at.ratio};
-        for (std::size_t k = 0; k < stock.positions.size(); ++k)
+        for (std::size_t k = 0; k < stock.positions.size(); ++k) {
+            giveWayIfStopping();
             combinedProcess(stock.positions[k], scenarios[k].now, scenarios[k].eval, ctx, scenarios[k].shift, r);
+        }
         return r;
     };
 

@@ -8,6 +8,7 @@
 #include "CalcDll/BrkCalcDll.h"
 #include "Logging/Log.h"
 #include "models/Calculations.h"
+#include "models/RequestStop.h"
 #include "models/RiskChart/PositionPricing.h"
 
 namespace models::RiskChart {
@@ -39,6 +40,8 @@ void greeks(const Packets::Incoming::RiskChart2DInputsPacket& inputs, Packets::O
     try {
         for (const auto& stock : inputs.stocks)
             greeksStock(*stock, inputs.evalTime, inputs.basePrice, greeks);
+    } catch (const RequestStopped&) {
+        // The request's thread finds the flag set too, and drops the reply.
     } catch (const std::exception& e) {
         LOG_SEV(error) << "exception: " << e.what();
     } catch (...) {
@@ -51,9 +54,11 @@ void greeksStock(const VO::RiskChart::PerStockInfo& stock, double evalTime, doub
     const StockBase at(stock, basePrice);
     const bool isIndex = isIndexSymbol(stock.symbol);
     std::size_t skipped = 0;
-    for (const VO::OptionPosition& p : stock.positions)
+    for (const VO::OptionPosition& p : stock.positions) {
+        giveWayIfStopping();
         if (!greeksPosition(p, evalTime, at.base, isIndex, at.ratio, greeks))
             ++skipped;
+    }
     if (skipped != 0)
         LOG_SEV(warning) << stock.symbol << ": " << skipped << " positions without an expiration left out of the greeks";
 

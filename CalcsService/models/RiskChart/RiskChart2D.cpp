@@ -9,6 +9,7 @@
 #include "Logging/Log.h"
 #include "calcdll_api/LibraryRequests.h"
 #include "models/Calculations.h"
+#include "models/RequestStop.h"
 #include "models/RiskChart/ChartPass.h"
 #include "models/RiskChart/FittedSkew.h"
 #include "models/RiskChart/GreeksPass.h"
@@ -80,10 +81,18 @@ void calcRiskChart2D(Packets::Incoming::RiskChart2DInputsPacket& inputs, RiskCha
     {
         // Should a thread fail to start, leaving the block joins the one already running before the
         // request's data can go.
+        // Both passes give way to the stop the request's own thread would.
+        const std::atomic<int>* const stopping = currentStopFlag();
         boost::scoped_thread<> chartThread;
         if (chartable)
-            chartThread = boost::scoped_thread<>(boost::thread([&] { chart(inputs, inputs.volShifts, totals); }));
-        boost::scoped_thread<> greeksThread(boost::thread([&] { greeks(inputs, result.greeks); }));
+            chartThread = boost::scoped_thread<>(boost::thread([&] {
+                const StopScope scope(stopping);
+                chart(inputs, inputs.volShifts, totals);
+            }));
+        boost::scoped_thread<> greeksThread(boost::thread([&] {
+            const StopScope scope(stopping);
+            greeks(inputs, result.greeks);
+        }));
         greeksThread.join();
         GREEKS_BY_EXP total;
         sumGreeksByExpiration(result.greeks.begin(), result.greeks.end(), total);
@@ -91,6 +100,8 @@ void calcRiskChart2D(Packets::Incoming::RiskChart2DInputsPacket& inputs, RiskCha
         if (chartThread.joinable())
             chartThread.join();
     }
+    // A pass that gave way left its part unfinished.
+    giveWayIfStopping();
     fillResult(totals, inputs.useVolShifts != 0, result);
 }
 

@@ -1,11 +1,15 @@
 // The handlers that answer with a computed reply, and the table of all handlers.
 #include "handlers/ModelHandlers.h"
 
+#include <atomic>
+
 #include <gtest/gtest.h>
 
 #include "HandlerFixture.h"
 #include "HandlerTestSupport.h"
 #include "handlers/HandlerRegistry.h"
+#include "models/RequestStop.h"
+#include "packets/RiskChart2DPacket.h"
 #include "support/WireWriter.h"
 
 namespace {
@@ -87,6 +91,96 @@ TEST_F(ModelHandlers, ARisk2DRequestWhoseReplyWouldBeTooLargeIsRefusedBeforeItIs
     EXPECT_TRUE(run(handler, body(396)).empty());
     EXPECT_TRUE(anyContains(logged(), "error: RISK_2D request of 396 underlyings, 10000 points and 0 positions: a "
                                       "reply of up to 33603376 bytes, more than 33554432, refused"));
+}
+
+// One position on the wire: an American call on 100 with `timeToExpiry` years left, traded at 1.
+void writePosition(WireWriter& w, double timeToExpiry) {
+    w.i64(7).f32(100.0f).f64(localMs(2024, 7, 2)).f32(20.0f).f32(1.0f).u8(0).f32(0.0f).f64(0.0).f32(0.05f);
+    w.f32(0.05f).u32(1).f64(timeToExpiry).f32(1.0f).u8(0).u32(0).f32(0.0f);
+}
+
+// One underlying of `positions` expired positions over steps + 1 points, with or without its strike
+// table.
+std::vector<std::uint8_t> risk2DBody(int positions, std::uint32_t steps, bool tables) {
+    WireWriter w;
+    w.u32(tables ? 0 : 1).u32(0).u32(steps).f64(0.0).f64(localMs(2024, 1, 2)).f64(localMs(2024, 1, 2)).u8(0).i32(1);
+    w.str("S").str("").f64(1.0).f64(100.0).i32(0).u8(1).u32(0).u32(static_cast<std::uint32_t>(positions));
+    for (int i = 0; i < positions; ++i)
+        writePosition(w, 0.0);
+    return w.f64(0.0).f64(0.0).f64(0.0).data();
+}
+
+bool risk2DAccepted(const std::vector<std::uint8_t>& body) {
+    Packets::RequestStream request(body);
+    Packets::Incoming::RiskChart2DInputsPacket packet;
+    return static_cast<bool>(Packets::Incoming::parseRiskChart2DInputsPacket(request, packet));
+}
+
+// A chart values each underlying's positions at every point and, with its strike table, at each of
+// their strikes (one per position at most): 4,000,000 valuations are the most a request may ask for.
+TEST_F(ModelHandlers, ARisk2DRequestOfTooManyValuationsIsRefusedBeforeItIsComputed) {
+    EXPECT_TRUE(risk2DAccepted(risk2DBody(400, 9999, false)));
+    EXPECT_FALSE(risk2DAccepted(risk2DBody(401, 9999, false)));
+    EXPECT_TRUE(risk2DAccepted(risk2DBody(400, 9599, true)));  // 400 x (9,600 + 400)
+    EXPECT_FALSE(risk2DAccepted(risk2DBody(400, 9600, true)));
+    logged();
+
+    Handlers::RiskChart2DHandler handler;
+    EXPECT_TRUE(run(handler, risk2DBody(401, 9999, false)).empty());
+    const auto lines = logged();
+    EXPECT_TRUE(anyContains(lines, "error: RISK_2D request of 1 underlyings, 10000 points and 401 positions: up to "
+                                   "4010000 position valuations, more than 4000000, refused"));
+    EXPECT_FALSE(anyContains(lines, "RiskChart::chart"));
+}
+
+// The library's prices, counted; the session's stop flag is set by the tenth, as a stop arriving
+// mid-request would be.
+std::atomic<int> g_prices{0};
+std::atomic<int> g_stopping{0};
+double priceThenStop(int, int, int, int, const double*, const double*, const double*, const double*, const double*,
+                     const double*, const std::vector<double>*, const std::vector<double>*) {
+    if (++g_prices == 10)
+        g_stopping = 1;
+    return 2.0;
+}
+
+// Each position of either list fills 21 rows by 8 days: 23,810 positions make 4,000,080 valuations.
+TEST_F(ModelHandlers, RiskChartDataOfTooManyValuationsIsRefusedBeforeItIsComputed) {
+    fake().hooks.calcTheoPrice = &priceThenStop;
+    g_prices = 0;
+    WireWriter w;
+    w.str("RC").u8(0).u8(0).f64(0.01).u32(1).f64(0).f64(0).f64(100).f64(localMs(2024, 1, 2));
+    w.f64(localMs(2024, 1, 2)).f64(5).f64(7).u8(1).u32(23809);
+    for (int i = 0; i < 23809; ++i)
+        writePosition(w, 0.5);
+    w.u32(1);
+    writePosition(w, 0.5);
+    Handlers::RiskChartDataHandler handler;
+    EXPECT_TRUE(run(handler, w.data()).empty());
+    EXPECT_TRUE(anyContains(logged(), "error: CALC_RISK_CHART_DATA request of 23809 and 1 positions: 4000080 "
+                                      "position valuations, more than 4000000, refused"));
+    EXPECT_EQ(g_prices.load(), 0);
+}
+
+// Once its session stops, a chart gives way at the next position of either pass and is not answered.
+TEST_F(ModelHandlers, ARisk2DRequestGivesWayOnceItsSessionStops) {
+    fake().hooks.calcTheoPrice = &priceThenStop;
+    WireWriter w;
+    w.u32(0).u32(0).u32(999).f64(0.0).f64(localMs(2024, 1, 2)).f64(localMs(2024, 1, 2)).u8(0).i32(1);
+    w.str("S").str("").f64(1.0).f64(100.0).i32(0).u8(1).u32(0).u32(100);
+    for (int i = 0; i < 100; ++i)
+        writePosition(w, 0.5);
+    w.f64(0.0).f64(0.0).f64(0.0);
+    g_prices = 0;
+    g_stopping = 0;
+    Handlers::RiskChart2DHandler handler;
+    {
+        const models::StopScope scope(&g_stopping);
+        EXPECT_TRUE(run(handler, w.data()).empty());
+    }
+    // The position being priced when the flag was set finishes its point: two prices at most.
+    EXPECT_LE(g_prices.load(), 12);
+    EXPECT_TRUE(anyContains(logged(), "info: RiskChart2DHandler: the session is stopping: request dropped"));
 }
 
 TEST(HandlerRegistry, ServesEveryRequestTypeOfTheService) {

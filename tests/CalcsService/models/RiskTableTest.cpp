@@ -4,11 +4,11 @@
 #include <tuple>
 #include <vector>
 
-#include <boost/thread/thread.hpp>
 #include <gtest/gtest.h>
 
 #include "brkCalcsLib/pricing/ReferenceFormulas.h"
 #include "models/Calculations.h"
+#include "models/RequestStop.h"
 #include "support/FakeCalcsBinding.h"
 
 namespace {
@@ -233,23 +233,45 @@ TEST_F(RiskTable, RefusesMoreThanTenThousandSlides) {
     EXPECT_EQ(g_seen.greeks, 0);
 }
 
-TEST_F(RiskTable, LeavesAtAnInterruptionRequest) {
-    request.positions = {position(100, 30, 1, false)};
-    std::atomic<bool> requested{false};
-    bool interrupted = false;
-    boost::thread worker([&] {
-        while (!requested)
-            boost::this_thread::yield();
-        try {
-            calculations.calcRiskTable(request, result);
-        } catch (const boost::thread_interrupted&) {
-            interrupted = true;
-        }
-    });
-    worker.interrupt();
-    requested = true;
-    worker.join();
-    EXPECT_TRUE(interrupted);
+// Slides times positions, three times with a volatility shift, make at most 4,000,000 valuations.
+TEST_F(RiskTable, RefusesMoreThanFourMillionPositionValuations) {
+    request.slidePrices.assign(Calculations::MAX_RISK_TABLE_SLIDES, 100.0f);
+    request.positions.assign(400, position(100, 30, 0, false));  // quantity 0: no time, nothing asked
+    EXPECT_NO_THROW(calculations.calcRiskTable(request, result));
+    request.positions.push_back(position(100, 30, 0, false));
+    EXPECT_THROW(calculations.calcRiskTable(request, result), std::invalid_argument);
+    request.volatilityShift = 0.1f;
+    request.positions.resize(133);
+    EXPECT_NO_THROW(calculations.calcRiskTable(request, result));
+    request.positions.resize(134);
+    EXPECT_THROW(calculations.calcRiskTable(request, result), std::invalid_argument);
+}
+
+// The session's stop flag, set by the library's third greeks call as a stop arriving mid-table would.
+std::atomic<int> g_stopping{0};
+void greeksThenStop(int style, int model, int european, const double* S, const double* X, const double* r,
+                    const double* T, const double* sigma, const double* b, int delivery,
+                    const std::vector<double>* amounts, const std::vector<double>* times, double* vega, double* theta,
+                    double* rho, double* delta, double* gamma) {
+    scriptedGreeks(style, model, european, S, X, r, T, sigma, b, delivery, amounts, times, vega, theta, rho, delta,
+                   gamma);
+    if (g_seen.greeks == 3)
+        g_stopping = 1;
+}
+
+// A table gives way at the next position once its session stops, and at once when it had stopped
+// before the table began.
+TEST_F(RiskTable, GivesWayOnceItsSessionStops) {
+    request.positions = {position(100, 30, 1, false), position(110, 30, 1, false)};
+    request.slidePrices.assign(100, 100.0f);
+    fake.hooks.calcGreeks = &greeksThenStop;
+    g_stopping = 0;
+    const models::StopScope scope(&g_stopping);
+    EXPECT_THROW(calculations.calcRiskTable(request, result), models::RequestStopped);
+    EXPECT_EQ(g_seen.greeks, 3);
+
+    g_seen.greeks = 0;
+    EXPECT_THROW(calculations.calcRiskTable(request, result), models::RequestStopped);
     EXPECT_EQ(g_seen.greeks, 0);
 }
 
