@@ -77,6 +77,14 @@ StopWait waitUntilStopped(const std::string& name, platform::ServiceStatus& stat
     return StopWait::Stopped;
 }
 
+// Whether a stop that ended did so cleanly (exit code 0); otherwise logs the code at error.
+bool stoppedCleanly(const platform::ServiceStatus& status) {
+    if (status.win32ExitCode == 0)
+        return true;
+    LOG_SEV(error) << "Service stopped with exit code " << status.win32ExitCode;
+    return false;
+}
+
 // Opens the service manager and the service and reads the service's status; a failed step is logged.
 bool openAndQuery(const std::string& name, platform::ServiceStatus& status) {
     if (int error = platform::OpenServiceManager()) {
@@ -152,7 +160,8 @@ void stopServiceByName(const std::string& name, milliseconds limit) {
         }
         if (status.currentState == platform::SERVICE_STOPPED) {
             // At error, unlike the line of a stop sent by this call: as it has always been logged.
-            LOG_SEV(error) << "Service stopped successfully.";
+            if (stoppedCleanly(status))
+                LOG_SEV(error) << "Service stopped successfully.";
             return;
         }
         if (timeLeft() < milliseconds(0)) {
@@ -168,7 +177,8 @@ void stopServiceByName(const std::string& name, milliseconds limit) {
     int error = 0;
     switch (waitUntilStopped(name, status, start + limit, error)) {
     case StopWait::Stopped:
-        LOG_SEV(info) << "Service stopped successfully";
+        if (stoppedCleanly(status))
+            LOG_SEV(info) << "Service stopped successfully";
         break;
     case StopWait::QueryFailed:
         LOG_SEV(error) << "QueryServiceStatusEx failed: " << code(error);

@@ -13,7 +13,8 @@ void startServiceByName(const std::string& name);
 constexpr std::chrono::milliseconds kStopTimeLimit{30000};
 
 // Stops the service's active dependents and then the service, and waits until it has stopped, within
-// the time limit counted from the call.
+// the time limit counted from the call. Success is logged only for a stop that ended with exit code 0,
+// otherwise an error line with the code.
 void stopServiceByName(const std::string& name, std::chrono::milliseconds limit = kStopTimeLimit);
 
 // Stops the active services that depend on name, within the limit; true when all of them stopped (or

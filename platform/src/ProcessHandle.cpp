@@ -44,6 +44,12 @@ bool ProcessHandle::IsRunning() const {
     return m_fd >= 0 && WaitForExit(0) == ETIMEDOUT;
 }
 
+int ProcessHandle::Signal(int signal) const {
+    if (m_fd < 0)
+        return EBADF;
+    return ::syscall(SYS_pidfd_send_signal, m_fd, signal, nullptr, 0) == 0 ? 0 : errno;
+}
+
 int ProcessHandle::WaitForExit(int timeoutMs, int wakeFd) const {
     if (m_fd < 0)
         return EBADF;

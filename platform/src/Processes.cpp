@@ -9,6 +9,7 @@
 #include <grp.h>
 #include <sstream>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <utility>
@@ -233,6 +234,17 @@ bool IsProcessAlive(int processId, std::uint64_t startTime) {
 
 std::string ProcessExePath(int processId) {
     return processId > 0 ? ExePath(std::to_string(processId)) : std::string();
+}
+
+int ProcessExeIdentity(int processId, FileIdentity& identity) {
+    struct stat file {};
+    if (processId <= 0)
+        return ESRCH;
+    if (::stat(("/proc/" + std::to_string(processId) + "/exe").c_str(), &file) != 0)
+        return errno == ENOENT ? ESRCH : errno;
+    identity.device = file.st_dev;
+    identity.inode = file.st_ino;
+    return 0;
 }
 
 int WaitForProcessExit(int processId, int timeoutMs) {

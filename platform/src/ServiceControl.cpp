@@ -10,12 +10,14 @@
 #include <sstream>
 #include <system_error>
 #include <thread>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "FileLock.h"
 #include "Text.h"
 #include "platform/AtomicFile.h"
 #include "platform/PlatformRoot.h"
+#include "platform/ProcessHandle.h"
 #include "platform/Processes.h"
 #include "platform/Registry.h"
 
@@ -26,6 +28,8 @@ namespace fs = std::filesystem;
 namespace {
 
 const char* const kServicesKey = "SYSTEM\\CurrentControlSet\\Services";
+// The mark of a removal under way: "<pid> <start time>" of the process removing the service.
+const char* const kDeleteFlag = "DeleteFlag";
 const unsigned kStartWaitHintMs = 2000;
 const auto kPollInterval = std::chrono::milliseconds(10);
 
@@ -66,7 +70,8 @@ private:
 struct StatusRecord {
     ServiceStatus status;
     std::uint64_t startTime = 0;  // with the pid, names the process across pid reuse
-    std::string exe;              // the process's executable; empty in records written before it was kept
+    std::string exe;              // the program installed for the service when the record was written
+    FileIdentity exeIdentity;     // the file the process runs; none in records written before it was kept
 };
 
 StatusRecord ReadRecord(const std::string& name) {
@@ -97,6 +102,10 @@ StatusRecord ReadRecord(const std::string& name) {
             value >> record.status.processId;
         else if (key == "startTime")
             value >> record.startTime;
+        else if (key == "exeDevice")
+            value >> record.exeIdentity.device;
+        else if (key == "exeInode")
+            value >> record.exeIdentity.inode;
     }
     return record;
 }
@@ -111,6 +120,7 @@ int WriteRecord(const std::string& name, const StatusRecord& record) {
     text << "state=" << record.status.currentState << "\nexitCode=" << record.status.win32ExitCode
          << "\ncheckPoint=" << record.status.checkPoint << "\nwaitHint=" << record.status.waitHint
          << "\npid=" << record.status.processId << "\nstartTime=" << record.startTime << "\nexe=" << record.exe
+         << "\nexeDevice=" << record.exeIdentity.device << "\nexeInode=" << record.exeIdentity.inode
          << "\nexitText=" << exitText << "\n";
     return WriteFileAtomically(StateFile(name, ".status").string(), text.str());
 }
@@ -131,7 +141,7 @@ void SplitCommandLine(const std::string& commandLine, std::string& program, std:
         args.push_back(word);
 }
 
-// The program the service is installed to run, as an absolute path without links; empty when unknown.
+// The program the service is installed to run, as its command line names it; empty when unknown.
 std::string InstalledProgram(const std::string& name) {
     std::string commandLine;
     if (RegQueryStringValue(RegistryHive::LocalMachine, ServiceKey(name), "ImagePath", commandLine) != 0)
@@ -139,31 +149,88 @@ std::string InstalledProgram(const std::string& name) {
     std::string program;
     std::vector<std::string> args;
     SplitCommandLine(commandLine, program, args);
-    std::error_code ec;
-    const fs::path canonical = fs::weakly_canonical(program, ec);
-    return ec ? program : canonical.string();
+    return program;
 }
 
-// Whether the record's process runs and is the one the record names: its start time must match, and
-// so must its executable: the one the record names, or for an older record without it the installed
-// program. A record with no start time names no process for sure, so it names none.
-bool IsServiceProcess(const std::string& name, const StatusRecord& record) {
-    if (record.startTime == 0 || !IsProcessAlive(record.status.processId, record.startTime))
+// The file the record's process must run: the one the record names, provided the record was written
+// for the program installed for this service (a record copied from another service is not); for an
+// older record that names no file, the installed program's file as it is now. False when none.
+bool ExpectedExeIdentity(const std::string& name, const StatusRecord& record, FileIdentity& identity) {
+    const std::string installed = InstalledProgram(name);
+    if (installed.empty())
         return false;
-    const std::string exe = ProcessExePath(record.status.processId);
-    return !exe.empty() && exe == (record.exe.empty() ? InstalledProgram(name) : record.exe);
+    if (record.exeIdentity.inode != 0) {
+        identity = record.exeIdentity;
+        return record.exe == installed;
+    }
+    struct stat file {};
+    if (::stat(installed.c_str(), &file) != 0)
+        return false;
+    identity = {static_cast<std::uint64_t>(file.st_dev), static_cast<std::uint64_t>(file.st_ino)};
+    return true;
 }
 
-// The record as it stands, with a process that vanished or is not the service's turned into a stop;
-// call under the service's lock.
-StatusRecord CurrentRecord(const std::string& name) {
-    StatusRecord record = ReadRecord(name);
-    if (record.status.currentState != SERVICE_STOPPED && !IsServiceProcess(name, record)) {
+// Holds the record's process when it runs and is the service's: the pid with the recorded start time,
+// running the recorded file (by device and inode, which a rename or a delete of the file leaves as they
+// are). 0 when it is; ESRCH when the record names no process of the service (a record with no start
+// time names none for sure); EACCES, or another errno, when the process cannot be inspected, so that
+// nobody can tell.
+int OpenServiceProcess(const std::string& name, const StatusRecord& record, ProcessHandle& process) {
+    const int pid = record.status.processId;
+    if (record.startTime == 0 || !IsProcessAlive(pid, record.startTime))
+        return ESRCH;
+    ProcessHandle held = ProcessHandle::Open(pid);
+    if (!held)
+        return ESRCH;
+    FileIdentity running;
+    if (int error = ProcessExeIdentity(pid, running))
+        return error;
+    FileIdentity expected;
+    if (!ExpectedExeIdentity(name, record, expected) || !(running == expected))
+        return ESRCH;
+    // Still running once read, with the same start time: what was read is the held process's.
+    if (!IsProcessAlive(pid, record.startTime) || !held.IsRunning())
+        return ESRCH;
+    process = std::move(held);
+    return 0;
+}
+
+// The record as it stands, with a process that ended, or is not the service's, turned into a stop;
+// with process, the service's running process is held there. 0, or the errno for which the process
+// cannot be inspected: then nothing is rewritten. Call under the service's lock.
+int CurrentRecord(const std::string& name, StatusRecord& record, ProcessHandle* process = nullptr) {
+    record = ReadRecord(name);
+    if (record.status.currentState == SERVICE_STOPPED)
+        return 0;
+    ProcessHandle held;
+    const int error = OpenServiceProcess(name, record, held);
+    if (error == ESRCH) {
         record = StatusRecord();
         record.status.win32ExitCode = ERROR_PROCESS_ABORTED;
         WriteRecord(name, record);
+        return 0;
     }
-    return record;
+    if (process)
+        *process = std::move(held);
+    return error;
+}
+
+// The pid of the process whose removal of the service is under way, 0 when none is: a mark left by a
+// process that has ended counts for nothing.
+int RemovingProcess(const std::string& name) {
+    std::string mark;
+    if (RegQueryStringValue(RegistryHive::LocalMachine, ServiceKey(name), kDeleteFlag, mark) != 0)
+        return 0;
+    int pid = 0;
+    std::uint64_t startTime = 0;
+    std::istringstream(mark) >> pid >> startTime;
+    return startTime != 0 && IsProcessAlive(pid, startTime) ? pid : 0;
+}
+
+// Whether another process's removal of the service is under way.
+bool RemovedByAnother(const std::string& name) {
+    const int remover = RemovingProcess(name);
+    return remover != 0 && remover != ::getpid();
 }
 
 std::vector<std::string> SplitLines(const std::string& text) {
@@ -204,6 +271,8 @@ std::string ServiceErrorText(int error) {
         return "The service process could not connect to the service controller.";
     case ERROR_PROCESS_ABORTED:
         return "The process terminated unexpectedly.";
+    case ERROR_SERVICE_MARKED_FOR_DELETE:
+        return "The specified service has been marked for deletion.";
     case ERROR_SERVICE_EXISTS:
         return "The specified service already exists.";
     default:
@@ -256,7 +325,55 @@ int CreateService(const std::string& name, const std::string& displayName, const
 int DeleteService(const std::string& name) {
     if (int error = OpenService(name))
         return error;
+    // Checked again under the lock, which every start holds from its check to its record.
+    CServiceLock lock(name);
+    if (lock.Error())
+        return lock.Error();
+    if (!ServiceExists(name))
+        return ERROR_SERVICE_DOES_NOT_EXIST;
+    if (RemovedByAnother(name))
+        return ERROR_SERVICE_MARKED_FOR_DELETE;
+    StatusRecord record;
+    if (int error = CurrentRecord(name, record))
+        return error;
+    if (record.status.currentState != SERVICE_STOPPED)
+        return ERROR_SERVICE_ALREADY_RUNNING;
     return RegDeleteKey(RegistryHive::LocalMachine, ServiceKey(name));
+}
+
+int MarkServiceForDelete(const std::string& name, std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+        if (int error = OpenService(name))
+            return error;
+        {
+            CServiceLock lock(name);
+            if (lock.Error())
+                return lock.Error();
+            // Removed while the lock was waited for: setting the value would create the key again.
+            if (!ServiceExists(name))
+                return ERROR_SERVICE_DOES_NOT_EXIST;
+            if (!RemovedByAnother(name)) {
+                const std::string mark =
+                    std::to_string(::getpid()) + " " + std::to_string(ProcessStartTime(::getpid()));
+                return RegSetStringValue(RegistryHive::LocalMachine, ServiceKey(name), kDeleteFlag, mark);
+            }
+        }
+        if (std::chrono::steady_clock::now() >= deadline)
+            return ERROR_SERVICE_MARKED_FOR_DELETE;
+        std::this_thread::sleep_for(kPollInterval);
+    }
+}
+
+int UnmarkServiceForDelete(const std::string& name) {
+    if (int error = OpenService(name))
+        return error;
+    CServiceLock lock(name);
+    if (lock.Error())
+        return lock.Error();
+    if (RemovingProcess(name) != ::getpid())
+        return 0;
+    return RegDeleteValue(RegistryHive::LocalMachine, ServiceKey(name), kDeleteFlag);
 }
 
 int QueryServiceStatus(const std::string& name, ServiceStatus& status) {
@@ -265,7 +382,10 @@ int QueryServiceStatus(const std::string& name, ServiceStatus& status) {
     CServiceLock lock(name);
     if (lock.Error())
         return lock.Error();
-    status = CurrentRecord(name).status;
+    StatusRecord record;
+    if (int error = CurrentRecord(name, record))
+        return error;
+    status = record.status;
     return 0;
 }
 
@@ -284,7 +404,15 @@ int StartService(const std::string& name) {
     CServiceLock lock(name);
     if (lock.Error())
         return lock.Error();
-    if (CurrentRecord(name).status.currentState != SERVICE_STOPPED)
+    // Removed, or marked for removal, while the lock was waited for.
+    if (!ServiceExists(name))
+        return ERROR_SERVICE_DOES_NOT_EXIST;
+    if (RemovingProcess(name) != 0)
+        return ERROR_SERVICE_MARKED_FOR_DELETE;
+    StatusRecord current;
+    if (int error = CurrentRecord(name, current))
+        return error;
+    if (current.status.currentState != SERVICE_STOPPED)
         return ERROR_SERVICE_ALREADY_RUNNING;
     int processId = 0;
     if (int error = SpawnDetached(program, args, "/", processId, SpawnStdio::Null))
@@ -294,7 +422,8 @@ int StartService(const std::string& name) {
     record.status.waitHint = kStartWaitHintMs;
     record.status.processId = processId;
     record.startTime = ProcessStartTime(processId);
-    record.exe = ProcessExePath(processId);
+    record.exe = program;
+    ProcessExeIdentity(processId, record.exeIdentity);
     return WriteRecord(name, record);
 }
 
@@ -305,7 +434,11 @@ int ControlStopService(const std::string& name, ServiceStatus& status, std::chro
         CServiceLock lock(name);
         if (lock.Error())
             return lock.Error();
-        status = CurrentRecord(name).status;
+        StatusRecord record;
+        ProcessHandle process;
+        if (int error = CurrentRecord(name, record, &process))
+            return error;
+        status = record.status;
         switch (status.currentState) {
         case SERVICE_STOPPED:
             return ERROR_SERVICE_NOT_ACTIVE;
@@ -315,8 +448,8 @@ int ControlStopService(const std::string& name, ServiceStatus& status, std::chro
         default:
             break;
         }
-        if (::kill(status.processId, SIGTERM) != 0)
-            return errno;
+        if (int error = process.Signal(SIGTERM))
+            return error;
     }
     const auto deadline = std::chrono::steady_clock::now() + limit;
     while (std::chrono::steady_clock::now() < deadline) {
@@ -390,7 +523,10 @@ int SetServiceStatus(const std::string& name, const ServiceStatus& status) {
     const bool stopped = status.currentState == SERVICE_STOPPED;
     record.status.processId = stopped ? 0 : ::getpid();
     record.startTime = stopped ? 0 : ProcessStartTime(::getpid());
-    record.exe = stopped ? std::string() : ProcessExePath(::getpid());
+    if (!stopped) {
+        record.exe = InstalledProgram(name);
+        ProcessExeIdentity(::getpid(), record.exeIdentity);
+    }
     return WriteRecord(name, record);
 }
 

@@ -30,8 +30,6 @@ bool IsSwitch(const std::string& arg, const char* name) {
     return arg.size() > 1 && (arg[0] == '-' || arg[0] == '/') && detail::EqualNoCase(arg.substr(1), name);
 }
 
-using Clock = std::chrono::steady_clock;
-
 }  // namespace
 
 CServiceModule::CServiceModule(std::string serviceName, std::string appId,
@@ -187,7 +185,8 @@ int CServiceModule::UnregisterAppId(bool perUser) {
 
 void CServiceModule::ReportDone(const char* what, Removal removal) const {
     const char* const removed[] = {"", "; the installed service was removed",
-                                   "; the running service was stopped and removed"};
+                                   "; the running service was stopped and removed",
+                                   "; the service was already removed"};
     std::printf("%s: %s%s\n", m_strServiceName.c_str(), what, removed[static_cast<int>(removal)]);
 }
 
@@ -210,17 +209,28 @@ int CServiceModule::Uninstall(Removal& removal) {
         return Fail("Could not open the service", installed);
     if (int error = OpenServiceManager())
         return Fail("Could not open Service Manager", error);
+    // From the mark on no start is accepted, so the process stopped below is the service's last.
+    const auto deadline = Clock::now() + m_removalStopLimit;
+    const int marked = MarkServiceForDelete(m_strServiceName, m_removalStopLimit);
+    if (marked == ERROR_SERVICE_DOES_NOT_EXIST) {
+        removal = Removal::AlreadyRemoved;
+        return 0;
+    }
+    if (marked)
+        return Fail("the service could not be marked for deletion, so it stays installed", marked);
     bool stopped = false;
-    if (int error = StopBeforeRemoval(stopped))
+    int error = StopBeforeRemoval(deadline, stopped);
+    if (!error && (error = DeleteService(m_strServiceName)) != 0)
+        Fail("Service could not be deleted", error);
+    if (error) {
+        UnmarkServiceForDelete(m_strServiceName);
         return error;
-    if (int error = DeleteService(m_strServiceName))
-        return Fail("Service could not be deleted", error);
+    }
     removal = stopped ? Removal::StoppedAndRemoved : Removal::Removed;
     return 0;
 }
 
-int CServiceModule::StopBeforeRemoval(bool& stopped) const {
-    const auto deadline = Clock::now() + m_removalStopLimit;
+int CServiceModule::StopBeforeRemoval(Clock::time_point deadline, bool& stopped) const {
     const auto timeLeft = [&] {
         return std::max(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()),
                         std::chrono::milliseconds(0));
@@ -234,9 +244,8 @@ int CServiceModule::StopBeforeRemoval(bool& stopped) const {
         stopped = true;
         // Held from here: the process ends after it reports SERVICE_STOPPED, and its pid may be reused.
         const ProcessHandle process = ProcessHandle::Open(processId);
-        if (status.currentState == SERVICE_RUNNING)
-            error = ControlStopService(m_strServiceName, status, timeLeft());
-        // Since it was seen running it may have stopped, or begun to, on its own.
+        error = ControlStopService(m_strServiceName, status, timeLeft());
+        // Refused as already stopping, or as stopped: it stopped, or began to, on its own.
         if (error == ERROR_SERVICE_NOT_ACTIVE || error == ERROR_SERVICE_CANNOT_ACCEPT_CTRL)
             error = 0;
         if (!error)
@@ -248,10 +257,14 @@ int CServiceModule::StopBeforeRemoval(bool& stopped) const {
                 error = ERROR_SERVICE_REQUEST_TIMEOUT;
         }
     }
-    if (error)
-        return Fail("the service (process " + std::to_string(processId) + ") did not stop within " +
-                        std::to_string(m_removalStopLimit.count()) + " ms, so it stays installed",
+    const std::string process =
+        processId > 0 ? "the service (process " + std::to_string(processId) + ")" : std::string("the service");
+    if (error == ERROR_SERVICE_REQUEST_TIMEOUT)
+        return Fail(process + " did not stop within " + std::to_string(m_removalStopLimit.count()) +
+                        " ms, so it stays installed",
                     error);
+    if (error)
+        return Fail("cannot tell whether " + process + " runs, or stop it, so it stays installed", error);
     return 0;
 }
 

@@ -113,10 +113,20 @@ TEST_F(ProcessesTest, ProcessesAreFoundByTheirWholeExecutableName) {
     EXPECT_EQ(opened[0].Pid(), pid);
     EXPECT_THAT(FindProcessesByName(name.substr(0, 15)), Not(Contains(pid)));
     EXPECT_THAT(FindProcessesByName(boost::algorithm::to_upper_copy(name)), Not(Contains(pid)));
+    // A replaced or deleted program is still found under its path, without the kernel's " (deleted)".
+    const std::string path = (m_dir.path() / name).string();
+    FileIdentity before, after;
+    ASSERT_EQ(ProcessExeIdentity(pid, before), 0);
+    boost::filesystem::remove(path);
+    EXPECT_EQ(ProcessExePath(pid), path);
+    EXPECT_THAT(FindProcessesByName(name), ElementsAre(pid));
+    ASSERT_EQ(ProcessExeIdentity(pid, after), 0);
+    EXPECT_TRUE(after == before);
     ::kill(pid, SIGTERM);
     ASSERT_EQ(WaitForProcessExit(pid, 10000), 0);
     EXPECT_TRUE(FindProcessesByName(name).empty());
     EXPECT_TRUE(OpenProcessesByName(name).empty());
+    EXPECT_EQ(ProcessExeIdentity(pid, after), ESRCH);
 }
 
 TEST_F(ProcessesTest, WaitForExitTimesOutOnARunningProcess) {

@@ -1,6 +1,7 @@
 // The registration switches of a service executable run as an administrator runs them: each prints one
 // line saying what it did, and a running service is removed only once its process has ended. The service
-// here takes 3 s to stop after its message loop.
+// here takes 3 s to stop after its message loop, and where a test says so its process lives on for a
+// while after it reported stopped.
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
@@ -11,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/PlatformTestSupport.h"
+#include "platform/Registry.h"
 #include "platform/ServiceLeftRunning.h"
 #include "platform/Processes.h"
 #include "platform/ServiceControl.h"
@@ -21,6 +23,7 @@ namespace {
 using namespace platform;
 
 const std::string kName = "TeskSlowSvc";
+const std::string kServiceKey = "SYSTEM\\CurrentControlSet\\Services\\" + kName;
 
 // Sees a file of a folder opened, from its construction on.
 class FileOpenWatch {
@@ -56,8 +59,9 @@ private:
 
 // What one step does to the service as it stands, and the one line it prints.
 struct RegistrationStep {
+    enum Before { Stopped, Running, Stopping };
     const char* name;
-    bool startFirst;  // the service is started before the switch runs
+    Before before;  // the service as the switch finds it
     const char* option;
     const char* line;  // after "<name>: "
     bool installedAfter;
@@ -103,31 +107,46 @@ protected:
 
 TEST_F(ServiceRegistrationTest, EachSwitchSaysWhatItDidAndRemovesARunningServiceOnlyOnceItStopped) {
     const RegistrationStep steps[] = {
-        {"first install", false, "-Service", "installed as a service", true},
-        {"reinstall while it runs", true, "-Service",
+        {"first install", RegistrationStep::Stopped, "-Service", "installed as a service", true},
+        {"reinstall while it runs", RegistrationStep::Running, "-Service",
          "installed as a service; the running service was stopped to reinstall it, start it again with: "
          "tesksc start TeskSlowSvc",
          true},
-        {"plain registration while it runs", true, "-RegServer",
+        {"plain registration while it runs", RegistrationStep::Running, "-RegServer",
          "registered to run as a plain process; the running service was stopped and removed", false},
-        {"plain registration again", false, "/regserver", "registered to run as a plain process", false},
-        {"install again", false, "-Service", "installed as a service", true},
-        {"removal of a stopped service", false, "-UnregServer", "unregistered; the installed service was removed",
+        {"plain registration again", RegistrationStep::Stopped, "/regserver", "registered to run as a plain process",
          false},
-        {"install for the last removal", false, "-Service", "installed as a service", true},
-        {"removal while it runs", true, "/UnRegServer", "unregistered; the running service was stopped and removed",
-         false},
-        {"removal of nothing", false, "-UnregServer", "unregistered", false},
+        {"install again", RegistrationStep::Stopped, "-Service", "installed as a service", true},
+        {"removal of a stopped service", RegistrationStep::Stopped, "-UnregServer",
+         "unregistered; the installed service was removed", false},
+        {"install for the removal while it runs", RegistrationStep::Stopped, "-Service", "installed as a service",
+         true},
+        {"removal while it runs", RegistrationStep::Running, "/UnRegServer",
+         "unregistered; the running service was stopped and removed", false},
+        // Its stop is refused as one already under way: still waited for.
+        {"install for the removal while it stops", RegistrationStep::Stopped, "-Service", "installed as a service",
+         true},
+        {"removal while it stops", RegistrationStep::Stopping, "-UnregServer",
+         "unregistered; the running service was stopped and removed", false},
+        {"removal of nothing", RegistrationStep::Stopped, "-UnregServer", "unregistered", false},
     };
     for (const auto& step : steps) {
         SCOPED_TRACE(step.name);
         int pid = 0;
-        if (step.startFirst) {
-            ASSERT_EQ(StartService(kName), 0);
+        if (step.before != RegistrationStep::Stopped) {
+            // Its process outlives its report of SERVICE_STOPPED: the switch must wait for the process.
+            ::setenv("TESK_TEST_SERVICE_LINGER_MS", "1000", 1);
+            const int started = StartService(kName);
+            ::unsetenv("TESK_TEST_SERVICE_LINGER_MS");
+            ASSERT_EQ(started, 0);
             ServiceStatus status;
             ASSERT_EQ(WaitForServiceState(kName, SERVICE_RUNNING, status, std::chrono::seconds(10)), 0);
             ASSERT_EQ(status.currentState, SERVICE_RUNNING);
             pid = status.processId;
+            if (step.before == RegistrationStep::Stopping) {
+                ASSERT_EQ(ControlStopService(kName, status), 0);
+                ASSERT_EQ(status.currentState, SERVICE_STOP_PENDING);
+            }
         }
         const auto result = testsupport::runProgram(m_program, {step.option});
         EXPECT_EQ(result.exitCode, 0);
@@ -167,35 +186,72 @@ TEST_F(ServiceRegistrationTest, StartingServiceIsWaitedForThenStoppedAndRemoved)
 
 TEST_F(ServiceRegistrationTest, ServiceThatDoesNotStopInTimeStaysInstalledAndTheSwitchSaysWhy) {
     ASSERT_EQ(testsupport::runProgram(m_program, {"-Service"}).exitCode, 0);
+    enum Hold { StartPending, Frozen, None };  // held start-pending, running but stopped by SIGSTOP, running
     struct Case {
         const char* name;
-        bool frozen;  // running but stopped by SIGSTOP, else held start-pending
+        Hold hold;
         const char* option;
+        std::chrono::milliseconds limit;
     };
-    const Case cases[] = {{"held start-pending, reinstalled", false, "-Service"},
-                          {"held start-pending, removed", false, "-UnregServer"},
-                          {"frozen while running, removed", true, "/UnregServer"}};
+    const Case cases[] = {{"held start-pending, reinstalled", StartPending, "-Service", std::chrono::seconds(1)},
+                          {"held start-pending, removed", StartPending, "-UnregServer", std::chrono::seconds(1)},
+                          {"frozen while running, removed", Frozen, "/UnregServer", std::chrono::seconds(1)},
+                          // Running and free to stop, but given no time for it.
+                          {"running, removed without time to stop", None, "-UnregServer", std::chrono::seconds(0)}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         // A gate that never opens holds it start-pending.
-        const int pid = start(c.frozen ? std::string() : (m_folder.path() / "never").string());
-        if (c.frozen) {
+        const int pid = start(c.hold == StartPending ? (m_folder.path() / "never").string() : std::string());
+        if (c.hold != StartPending) {
             ServiceStatus status;
             ASSERT_EQ(WaitForServiceState(kName, SERVICE_RUNNING, status, std::chrono::seconds(10)), 0);
             ASSERT_EQ(status.currentState, SERVICE_RUNNING);
+        }
+        if (c.hold == Frozen) {
             ASSERT_EQ(::kill(pid, SIGSTOP), 0);
         }
-        const SwitchRun run = runSwitch(c.option, std::chrono::seconds(1));
+        const SwitchRun run = runSwitch(c.option, c.limit);
         EXPECT_EQ(run.result, EXIT_FAILURE);
         EXPECT_EQ(run.output, "");
-        EXPECT_EQ(run.errors, kName + ": the service (process " + std::to_string(pid) +
-                                  ") did not stop within 1000 ms, so it stays installed: The service did not "
-                                  "respond to the start or control request in a timely fashion. (error 1053)\n");
+        EXPECT_EQ(run.errors, kName + ": the service (process " + std::to_string(pid) + ") did not stop within " +
+                                  std::to_string(c.limit.count()) +
+                                  " ms, so it stays installed: The service did not respond to the start or "
+                                  "control request in a timely fashion. (error 1053)\n");
         EXPECT_TRUE(ServiceExists(kName));
-        EXPECT_TRUE(IsProcessAlive(pid));
+        if (c.hold != None) {
+            EXPECT_TRUE(IsProcessAlive(pid));
+        }
         ::kill(pid, SIGKILL);
         ASSERT_EQ(WaitForProcessExit(pid, 10000), 0);
     }
+}
+
+TEST_F(ServiceRegistrationTest, RemovalRefusesStartsAndTheLoserOfTwoRemovalsSaysItWasAlreadyRemoved) {
+    ASSERT_EQ(testsupport::runProgram(m_program, {"-Service"}).exitCode, 0);
+    const std::string gate = (m_folder.path() / "gate").string();
+    const int pid = start(gate);
+
+    testsupport::ChildProgram winner(m_program, {"-UnregServer"});
+    std::string mark;
+    ASSERT_TRUE(testsupport::waitUntil(
+        [&] { return RegQueryStringValue(RegistryHive::LocalMachine, kServiceKey, "DeleteFlag", mark) == 0; }));
+    // Marked for deletion: no start is accepted, neither by the manager nor by the tool.
+    EXPECT_EQ(StartService(kName), ERROR_SERVICE_MARKED_FOR_DELETE);
+    const auto key =
+        m_root.path() / "registry" / "HKEY_LOCAL_MACHINE" / "SYSTEM" / "CurrentControlSet" / "Services" / kName;
+    ASSERT_TRUE(boost::filesystem::exists(key / "DeleteFlag"));
+    FileOpenWatch markRead(key, "DeleteFlag");
+    testsupport::ChildProgram loser(m_program, {"-UnregServer"});
+    // The second removal has found the first one's mark and waits for it.
+    EXPECT_TRUE(markRead.wait());
+    std::ofstream(gate).put('\n');  // lets the service run, and so take the first removal's stop
+
+    EXPECT_EQ(winner.wait(std::chrono::seconds(30)), 0);
+    EXPECT_EQ(winner.output(), kName + ": unregistered; the running service was stopped and removed\n");
+    EXPECT_EQ(loser.wait(std::chrono::seconds(30)), 0);
+    EXPECT_EQ(loser.output(), kName + ": unregistered; the service was already removed\n");
+    EXPECT_FALSE(ServiceExists(kName));
+    EXPECT_FALSE(IsProcessAlive(pid));
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 // TEST_SERVICE_STOP_SECONDS, it takes that long to stop once its message loop has ended. From its
 // environment: TESK_TEST_SERVICE_START_GATE names a file it waits for (at most a minute) before it
 // reports running; TESK_TEST_SERVICE_EXIT_CODE is the exit code it stops with, "asked to fail" its
-// exit text.
+// exit text; TESK_TEST_SERVICE_LINGER_MS is how long its process lives on after it reported stopped.
 #include <chrono>
 #include <cstdlib>
 #include <string>
@@ -52,5 +52,8 @@ int main(int argc, char* argv[]) {
     const std::string path = platform::ModulePath();
     const std::string name = path.substr(path.rfind('/') + 1);
     CTestServiceModule module(name, "{" + name + "}");
-    return module.WinMain(std::vector<std::string>(argv + 1, argv + argc));
+    const int result = module.WinMain(std::vector<std::string>(argv + 1, argv + argc));
+    if (const char* linger = std::getenv("TESK_TEST_SERVICE_LINGER_MS"))
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(linger)));
+    return result;
 }

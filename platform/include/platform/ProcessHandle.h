@@ -22,6 +22,9 @@ public:
     // was read belongs to this process: its pid cannot be reused while it runs.
     bool IsRunning() const;
 
+    // Sends the signal to this very process, never to one that took its pid later: 0 or the errno.
+    int Signal(int signal) const;
+
     // Waits until the process terminates or wakeFd (unless -1) becomes readable: 0 when it terminated,
     // ECANCELED when woken, ETIMEDOUT when timeoutMs passed first, another errno when it cannot wait.
     int WaitForExit(int timeoutMs, int wakeFd = -1) const;

@@ -51,6 +51,18 @@ bool IsProcessAlive(int processId, std::uint64_t startTime = 0);
 // updater does) still counts under its path. Empty when it cannot be read.
 std::string ProcessExePath(int processId);
 
+// What names an executable file through a rename or a delete: its device and inode.
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    bool operator==(const FileIdentity& other) const { return device == other.device && inode == other.inode; }
+};
+
+// The identity of the file the process was started from (a stat of /proc/<pid>/exe, which still reaches
+// that file once it was renamed or deleted): 0; ESRCH when there is no such process or it runs no file;
+// EACCES when the caller may not inspect it; another errno when it cannot be read.
+int ProcessExeIdentity(int processId, FileIdentity& identity);
+
 // Waits until the process, which need not be a child, terminates: 0 when it has (or did not exist),
 // ETIMEDOUT when timeoutMs passed first, another errno when it cannot be watched.
 int WaitForProcessExit(int processId, int timeoutMs);

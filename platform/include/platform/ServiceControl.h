@@ -23,6 +23,7 @@ constexpr int ERROR_SERVICE_CANNOT_ACCEPT_CTRL = 1061;
 constexpr int ERROR_SERVICE_NOT_ACTIVE = 1062;
 constexpr int ERROR_FAILED_SERVICE_CONTROLLER_CONNECT = 1063;
 constexpr int ERROR_PROCESS_ABORTED = 1067;
+constexpr int ERROR_SERVICE_MARKED_FOR_DELETE = 1072;
 constexpr int ERROR_SERVICE_EXISTS = 1073;
 
 enum ServiceState : unsigned {
@@ -63,22 +64,38 @@ int OpenService(const std::string& name);
 int CreateService(const std::string& name, const std::string& displayName, const std::string& binaryPath,
                   const std::vector<std::string>& dependencies);
 
-// Removes the service from the table; a running process of it is left alone.
+// Removes the service from the table. Checked under the service's lock, just before: no process of it
+// runs (ERROR_SERVICE_ALREADY_RUNNING otherwise) and no other process's removal is under way
+// (ERROR_SERVICE_MARKED_FOR_DELETE).
 int DeleteService(const std::string& name);
 
-// The service's status. The record names its process by pid, start time and executable; a process
-// that does not match all three is not the service's (the pid was reused, or the record is damaged).
-// A record whose process has ended, or is not the service's, without SERVICE_STOPPED is turned into
-// SERVICE_STOPPED with ERROR_PROCESS_ABORTED.
+// Marks the service for deletion by this process: until it is deleted, or the mark is lifted, every
+// start is refused with ERROR_SERVICE_MARKED_FOR_DELETE. While another process's removal holds the mark,
+// waits, at most limit: ERROR_SERVICE_DOES_NOT_EXIST once that removal has deleted the service,
+// ERROR_SERVICE_MARKED_FOR_DELETE when it still holds the mark. A mark whose process has ended counts
+// for nothing.
+int MarkServiceForDelete(const std::string& name, std::chrono::milliseconds limit);
+
+// Lifts this process's mark, after a removal that failed: the service starts again.
+int UnmarkServiceForDelete(const std::string& name);
+
+// The service's status. The record names its process by pid, start time and the device and inode of
+// the file it was started from (which a renamed or deleted file keeps), and is the service's own only
+// when written for the program installed for that name; a process that does not match is not the
+// service's (the pid was reused, or the record is another's or damaged). A record whose process has
+// ended, or is not the service's, without SERVICE_STOPPED is turned into SERVICE_STOPPED with
+// ERROR_PROCESS_ABORTED. A process the caller may not inspect makes the state unknown: EACCES, and the
+// record stays as it is.
 int QueryServiceStatus(const std::string& name, ServiceStatus& status);
 
-// Starts the service's binary detached (working folder "/", descriptors 0-2 on /dev/null), records it as SERVICE_START_PENDING with
-// its pid and returns; the service reports SERVICE_RUNNING itself. ERROR_SERVICE_ALREADY_RUNNING unless
-// the service is stopped. Dependencies are recorded but not started.
+// Starts the service's binary detached (working folder "/", descriptors 0-2 on /dev/null), records it as
+// SERVICE_START_PENDING with its pid and returns; the service reports SERVICE_RUNNING itself.
+// ERROR_SERVICE_ALREADY_RUNNING unless the service is stopped, ERROR_SERVICE_MARKED_FOR_DELETE while a
+// removal is under way. Dependencies are recorded but not started.
 int StartService(const std::string& name);
 
-// Sends the service's process SIGTERM (the service-module framework turns it into its stop request)
-// and waits until the service acknowledges by leaving SERVICE_RUNNING, at most limit
+// Sends the service's process SIGTERM (the service-module framework turns it into its stop request),
+// only once QueryServiceStatus's rule confirms it is the service's, and waits until the service acknowledges by leaving SERVICE_RUNNING, at most limit
 // (ERROR_SERVICE_REQUEST_TIMEOUT). ERROR_SERVICE_NOT_ACTIVE when stopped, ERROR_SERVICE_CANNOT_ACCEPT_CTRL
 // while start or stop is pending. status receives the last status read.
 int ControlStopService(const std::string& name, ServiceStatus& status,
@@ -98,8 +115,8 @@ int EnumDependentServices(const std::string& name, std::vector<std::string>& act
 // ERROR_FAILED_SERVICE_CONTROLLER_CONNECT (the program was run some other way).
 int ConnectServiceController(const std::string& name);
 
-// For the service process: records its own status (the pid, start time and executable are filled in;
-// none once stopped).
+// For the service process: records its own status (the pid, start time, the file it runs and the
+// program installed for the service are filled in; none once stopped).
 int SetServiceStatus(const std::string& name, const ServiceStatus& status);
 
 }  // namespace platform

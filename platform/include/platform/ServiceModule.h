@@ -9,9 +9,10 @@
 //   UnregServerPerUser the same under HKEY_CURRENT_USER\Software\Classes
 //   Service            AppID key with "LocalService" = the service name, and the service installed
 //                      (binary path = the executable's full path in double quotes, dependency "RPCSS")
-// An installed service is removed only once its process has ended: a starting one is waited for until
-// it runs and then stopped; a stop that does not end it within 30 s fails the switch and leaves it
-// installed. Each switch that succeeds prints one line on standard output saying what it did, a running
+// An installed service is removed only once its process has ended: from the removal's start no start of
+// it is accepted, a starting one is waited for until it runs and then stopped; a stop that does not end
+// it within 30 s fails the switch and leaves it installed (and startable). When another removal of it is
+// under way, the switch waits for that one and says the service was already removed. Each switch that succeeds prints one line on standard output saying what it did, a running
 // service it stopped included; one that fails prints on standard error why, with the error number.
 // Without a switch the program runs: as a service when HKEY_CLASSES_ROOT\AppID\{AppID} has the value
 // "LocalService", else as a plain process. The message loop waits for the stop request, which the stop
@@ -69,8 +70,9 @@ protected:
     void SetExitText(const std::string& text);
 
 private:
+    using Clock = std::chrono::steady_clock;
     // What removing an installed service took, for the line a switch prints.
-    enum class Removal { None, Removed, StoppedAndRemoved };
+    enum class Removal { None, Removed, StoppedAndRemoved, AlreadyRemoved };
 
     bool ParseCommandLine(const std::vector<std::string>& args, int& result);
     // Says on standard error what failed and why; returns error.
@@ -81,9 +83,9 @@ private:
     int UnregisterAppId(bool perUser);
     int Install();
     int Uninstall(Removal& removal);
-    // Waits while the service starts, sends the stop and waits until its process has ended, all within
-    // the removal's limit; stopped says whether one ran.
-    int StopBeforeRemoval(bool& stopped) const;
+    // Waits while the service starts, sends the stop and waits until its process has ended, all before
+    // the deadline; stopped says whether one ran.
+    int StopBeforeRemoval(Clock::time_point deadline, bool& stopped) const;
     // The line a switch prints: what it did, and the service it removed.
     void ReportDone(const char* what, Removal removal) const;
     int Start();

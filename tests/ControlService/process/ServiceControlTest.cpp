@@ -80,6 +80,30 @@ TEST_F(ServiceControlTest, StopEndsTheServiceAndItsDependentsProcesses) {
     EXPECT_TRUE(testsupport::waitUntil([&] { return !IsProcessAlive(servicePid) && !IsProcessAlive(dependentPid); }));
 }
 
+TEST_F(ServiceControlTest, StopThatEndsWithAFailureIsLoggedWithItsExitCode) {
+    install(kService);
+    ::setenv("TESK_TEST_SERVICE_EXIT_CODE", "1", 1);
+    startRunning(kService);
+    ::unsetenv("TESK_TEST_SERVICE_EXIT_CODE");
+    stopServiceByName(kService);
+    EXPECT_THAT(messages(), ElementsAre("error Service stopped with exit code 1"));
+    EXPECT_EQ(query(kService).currentState, SERVICE_STOPPED);
+}
+
+TEST_F(ServiceControlTest, RecordCopiedFromAnotherServiceStopsNothing) {
+    install(kService);
+    install("TeskOtherSvc");
+    startRunning("TeskOtherSvc");
+    const int otherPid = query("TeskOtherSvc").processId;
+    const auto services = m_root.path() / "services";
+    boost::filesystem::copy_file(services / "teskothersvc.status", services / "tesklocalsvc.status",
+                                 boost::filesystem::copy_option::overwrite_if_exists);
+    stopServiceByName(kService);
+    EXPECT_THAT(messages(), ElementsAre("info Service is already stopped."));
+    EXPECT_EQ(query("TeskOtherSvc").currentState, SERVICE_RUNNING);
+    EXPECT_TRUE(IsProcessAlive(otherPid));
+}
+
 TEST_F(ServiceControlTest, ConcurrentStopsRunOneAfterTheOther) {
     install(kService);
     startRunning(kService);

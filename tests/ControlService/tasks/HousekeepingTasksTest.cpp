@@ -100,7 +100,9 @@ TEST_F(HousekeepingTasksTest, WatcherLogsEachStateChangeAndEachErrorCodeOnce) {
     ASSERT_EQ(platform::SetServiceStatus(name, status), 0);
     watcher.execute();
     watcher.execute();
-    // The same failure as the one logged first is not logged again.
+    // The same failure as the one logged first is not logged again. Only a stopped service is removed.
+    status.currentState = platform::SERVICE_STOPPED;
+    ASSERT_EQ(platform::SetServiceStatus(name, status), 0);
     ASSERT_EQ(platform::DeleteService(name), 0);
     watcher.execute();
     EXPECT_THAT(messages(), ElementsAre("error CheckLocalSvc: OpenService failed 1060",
