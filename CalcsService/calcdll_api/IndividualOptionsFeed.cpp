@@ -5,6 +5,7 @@
 #include <string>
 
 #include "CalcDll/BrkCalcDll.h"
+#include "Logging/ClientText.h"
 #include "Logging/Log.h"
 #include "calcdll_api/LibraryText.h"
 #include "calcdll_api/OptionKeys.h"
@@ -73,7 +74,7 @@ void feedExpirationQuotes(const std::string& root, std::uint32_t time, const Und
     for (const auto& expiry : block.expirations) {
         const auto moment = Bridge::localMomentOf(expiry.expiration);
         if (!moment) {
-            LOG_SEV(warning) << "individual options of " << root << ": expiration " << expiry.expiration
+            LOG_SEV(warning) << "individual options of " << Logging::EscapeClientText(root) << ": expiration " << expiry.expiration
                              << " ms skipped with its " << expiry.options.size() << " options";
             continue;
         }

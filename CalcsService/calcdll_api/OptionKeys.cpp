@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "CalcDll/BrkCalcDll.h"
+#include "Logging/ClientText.h"
 #include "Logging/Log.h"
 #include "packets/OptionKeyExpiry.h"
 
@@ -29,13 +30,13 @@ std::optional<std::uint32_t> keyStrike(float strike) {
 
 std::optional<OptionKey> makeOptionKey(const std::string& root, int year, int month, int day, float strike, bool isPut) {
     if (!Packets::representableExpiry(year, month, day)) {
-        LOG_SEV(error) << "invalid data (expiry), option skipped, root: " << root << ", year: " << year
+        LOG_SEV(error) << "invalid data (expiry), option skipped, root: " << Logging::EscapeClientText(root) << ", year: " << year
                        << ", month: " << month << ", day: " << day;
         return std::nullopt;
     }
     const auto thousandths = keyStrike(strike);
     if (!thousandths) {
-        LOG_SEV(error) << "invalid data (strike), option skipped, root: " << root << ", strike: " << strike;
+        LOG_SEV(error) << "invalid data (strike), option skipped, root: " << Logging::EscapeClientText(root) << ", strike: " << strike;
         return std::nullopt;
     }
     OptionKey key{};

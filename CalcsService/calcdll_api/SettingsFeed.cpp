@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "CalcDll/BrkCalcDll.h"
+#include "Logging/ClientText.h"
 #include "Logging/Log.h"
 #include "calcdll_api/CallbackGuard.h"
 #include "calcdll_api/LibraryText.h"
@@ -47,7 +48,7 @@ YieldCurve yieldCurveOf(const std::string& symbol, StockSettingsData& settings, 
             break;
         const auto date = Bridge::localDateOf(expiration);
         if (!date) {
-            LOG_SEV(warning) << "yield curve of " << symbol << ": expiration " << expiration << " ms skipped";
+            LOG_SEV(warning) << "yield curve of " << Logging::EscapeClientText(symbol) << ": expiration " << expiration << " ms skipped";
             continue;
         }
         YieldCurvePoint point{};
@@ -72,7 +73,7 @@ void setSettings(const std::string& symbol, StockSettingsData& settings) {
     if (!Bridge::fitsLibraryText(symbol, Bridge::MAX_LIBRARY_SYMBOL_LENGTH, "settings symbol"))
         return;
     const YieldCurve curve = yieldCurveOf(symbol, settings, std::numeric_limits<std::size_t>::max());
-    LOG_SEV(debug) << "set settings:" << symbol << ", expires: " << curve.expirations;
+    LOG_SEV(debug) << "set settings:" << Logging::EscapeClientText(symbol) << ", expires: " << curve.expirations;
     CBrkCalcDll& dll = CBrkCalcDll::Instance();
     dll.UseUserRates(symbol.c_str(), curve.useUserRates ? 1 : 0);
     dll.SetYieldCurve(symbol.c_str(), curve.points.data(), static_cast<int>(curve.points.size()));
@@ -90,7 +91,8 @@ int brkCalcDllYieldCurveCallback(const char* symbol, const DllDate* date, YieldC
             std::ostringstream points;
             for (const YieldCurvePoint& point : curve.points)
                 points << "(" << text(point.date, '-') << " " << point.dRate << ") ";
-            LOG_SEV(info) << "brkCalcDllYieldCurveCallback:" << symbol << ", expires: " << curve.expirations
+            LOG_SEV(info) << "brkCalcDllYieldCurveCallback:" << Logging::EscapeClientText(symbol)
+                          << ", expires: " << curve.expirations
                           << ", date: " << (date ? text(*date, '/') : std::string()) << "\n\t" << points.str();
         }
         return static_cast<int>(curve.points.size());
@@ -106,7 +108,8 @@ int brkCalcDllDividendCallback(const char* symbol, const DllDate* start, const D
         const auto startMs = Bridge::localMsAt(*start, kWindowHour, kWindowMinute, 0);
         const auto endMs = Bridge::localMsAt(*end, kWindowHour, kWindowMinute, 0);
         if (!startMs || !endMs) {
-            LOG_SEV(warning) << "brkCalcDllDividendCallback:" << symbol << ", dates out of range: " << text(*start, '/')
+            LOG_SEV(warning) << "brkCalcDllDividendCallback:" << Logging::EscapeClientText(symbol)
+                             << ", dates out of range: " << text(*start, '/')
                              << ", " << text(*end, '/');
             return 0;
         }
@@ -121,7 +124,8 @@ int brkCalcDllDividendCallback(const char* symbol, const DllDate* start, const D
                 continue;
             const auto date = Bridge::localDateOf(d);
             if (!date) {
-                LOG_SEV(warning) << "brkCalcDllDividendCallback:" << symbol << ", dividend date " << d
+                LOG_SEV(warning) << "brkCalcDllDividendCallback:" << Logging::EscapeClientText(symbol)
+                                 << ", dividend date " << d
                                  << " ms skipped";
                 continue;
             }
@@ -133,7 +137,8 @@ int brkCalcDllDividendCallback(const char* symbol, const DllDate* start, const D
                    << ") ";
         }
         if (taken >= 1)
-            LOG_SEV(info) << "brkCalcDllDividendCallback:" << symbol << ", dividends in settings: " << m
+            LOG_SEV(info) << "brkCalcDllDividendCallback:" << Logging::EscapeClientText(symbol)
+                          << ", dividends in settings: " << m
                           << ", divs taken: " << taken << ", start date: " << text(*start, '/')
                           << ", end date: " << text(*end, '/')
                           << "\n\t" << detail.str();

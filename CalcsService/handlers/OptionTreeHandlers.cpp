@@ -3,6 +3,7 @@
 #include <sstream>
 #include <string>
 
+#include "Logging/ClientText.h"
 #include "Logging/Log.h"
 #include "calcdll_api/IndividualOptionsFeed.h"
 #include "calcdll_api/OptionKeys.h"
@@ -62,8 +63,8 @@ public:
     // symbol,root, expirations:n, options:m and one line per expiration and per its strikes.
     std::string summary() const {
         std::ostringstream text;
-        text << m_prefix << m_head.symbol << "," << m_head.root << ", expirations:" << m_expirations
-             << ", options:" << m_total << m_detail.str();
+        text << m_prefix << Logging::EscapeClientText(m_head.symbol) << "," << Logging::EscapeClientText(m_head.root)
+             << ", expirations:" << m_expirations << ", options:" << m_total << m_detail.str();
         return text.str();
     }
 

@@ -1,5 +1,6 @@
 #include "handlers/ServiceHandlers.h"
 
+#include "Logging/ClientText.h"
 #include "handlers/HandlerGuard.h"
 #include "packets/ProxyInfoPacket.h"
 #include "packets/Replies.h"
@@ -36,9 +37,9 @@ void SetAutoUpdateParamsHandler::handle(Packets::RequestStream& request, std::ve
         if (!packet.downloadVersionPath.empty())
             config.setDownloadVersionPath(packet.downloadVersionPath);
         config.saveAutoUpdateConfig();
-        LOG_SEV(info) << "autoupdate params updated: ( IP: " << config.updateServer()
-                      << ", DOWNLOAD_VERSION_PATH: " << config.downloadVersionPath()
-                      << ", CHECK_VERSION_PATH:" << config.checkVersionPath() << ")";
+        LOG_SEV(info) << "autoupdate params updated: ( IP: " << Logging::EscapeClientText(config.updateServer())
+                      << ", DOWNLOAD_VERSION_PATH: " << Logging::EscapeClientText(config.downloadVersionPath())
+                      << ", CHECK_VERSION_PATH:" << Logging::EscapeClientText(config.checkVersionPath()) << ")";
     });
 }
 
@@ -67,7 +68,7 @@ void ProxyInfoHandler::handle(Packets::RequestStream& request, std::vector<std::
         config.saveAutoUpdateConfig();
         // The values as stored: an address the configuration refused is not echoed into the log.
         LOG_SEV(info) << "receive proxy info: (use proxy: " << (config.useProxy() ? 1 : 0)
-                      << ", proxyIP: " << config.proxyIP() << ", proxyPort: " << config.proxyPort() << ")";
+                      << ", proxyIP: " << Logging::EscapeClientText(config.proxyIP()) << ", proxyPort: " << config.proxyPort() << ")";
     });
 }
 

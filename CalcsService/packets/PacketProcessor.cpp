@@ -3,6 +3,7 @@
 #include <exception>
 #include <utility>
 
+#include "Logging/ClientText.h"
 #include "Logging/Log.h"
 #include "packets/PacketTypes.h"
 #include "packets/RequestHeader.h"
@@ -45,11 +46,11 @@ int PacketProcessor::process(const std::vector<std::uint8_t>& packet, std::vecto
             LOG_SEV(warning) << "packet body ended inside a field, packetType:" << type;
     } catch (const RequestRefused& e) {
         reply.clear();
-        LOG_SEV(error) << name << " refused: " << e.what();
+        LOG_SEV(error) << name << " refused: " << Logging::EscapeClientText(e.what());
     } catch (const std::exception& e) {
         // A failed request gets no answer: whatever the handler wrote is incomplete.
         reply.clear();
-        LOG_SEV(error) << "PacketProcessor has cought exception:" << e.what();
+        LOG_SEV(error) << "PacketProcessor has cought exception:" << Logging::EscapeClientText(e.what());
     } catch (...) {
         reply.clear();
         LOG_SEV(fatal) << "PacketProcessor has cought unknown exception";

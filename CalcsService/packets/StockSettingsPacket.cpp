@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "Logging/ClientText.h"
 #include "Logging/Log.h"
 #include "packets/RequestReaders.h"
 
@@ -58,7 +59,7 @@ RequestStream& parseStockSettingsPacket(RequestStream& in, StockSettingsPacket& 
     packet.rates2.clear();
     for (std::size_t i = 0; i < rates.size(); ++i) {
         if (std::isnan(expirations[i])) {
-            LOG_SEV(warning) << "settings for " << packet.symbol << ": expiration " << i
+            LOG_SEV(warning) << "settings for " << Logging::EscapeClientText(packet.symbol) << ": expiration " << i
                              << " is not a number, skipped";
             continue;
         }

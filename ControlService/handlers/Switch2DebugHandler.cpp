@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "Logging/ClientText.h"
 #include "Logging/Log.h"
 #include "handlers/ControlRequestReaders.h"
 
@@ -83,14 +84,14 @@ void Switch2DebugHandler::handle(Packets::RequestStream& request, std::vector<st
     if (body.on != 0) {
         if (error == 0)
             error = createMarker(markerFolder);
-        LOG_SEV(info) << "switch TESK to debug mode, create file:" << path;
+        LOG_SEV(info) << "switch TESK to debug mode, create file:" << Logging::EscapeClientText(path);
     } else {
         // A folder that is not there holds no marker.
         if (error == 0)
             error = removeMarker(markerFolder);
         else if (error == ENOENT)
             error = 0;
-        LOG_SEV(info) << "switch TESK to normal mode, remove file:" << path;
+        LOG_SEV(info) << "switch TESK to normal mode, remove file:" << Logging::EscapeClientText(path);
     }
     if (error != 0)
         LOG_SEV(error) << "debug mode file operation failed: " << static_cast<unsigned>(error);

@@ -7,6 +7,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "Logging/ClientText.h"
 #include "Logging/Log.h"
 #include "process/ProcessFinder.h"
 #include "process/UserSessionLauncher.h"
@@ -91,7 +92,7 @@ void ClientRestarter::waitAndRelaunch(const platform::ProcessHandle& client, con
             return;
         }
     }
-    LOG_SEV(info) << "try to run:" << path;
+    LOG_SEV(info) << "try to run:" << Logging::EscapeClientText(path);
     launchProcessInUserSession(path);
 }
 

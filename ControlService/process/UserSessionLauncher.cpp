@@ -6,6 +6,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "Logging/ClientText.h"
 #include "Logging/Log.h"
 #include "platform/Processes.h"
 #include "platform/UserSession.h"
@@ -88,8 +89,8 @@ int launchProcessInUserSession(const std::string& path) {
     const int error =
         platform::SpawnDetached(path, {}, workingFolder(), processId, platform::SpawnStdio::Null, &identity);
     if (error)
-        LOG_SEV(error) << "can't start " << path << " in the user session: " << static_cast<unsigned>(error);
+        LOG_SEV(error) << "can't start " << Logging::EscapeClientText(path) << " in the user session: " << static_cast<unsigned>(error);
     else
-        LOG_SEV(info) << "started " << path << " in the user session, pid:" << processId;
+        LOG_SEV(info) << "started " << Logging::EscapeClientText(path) << " in the user session, pid:" << processId;
     return error;
 }

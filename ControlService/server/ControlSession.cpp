@@ -6,6 +6,7 @@
 #include <boost/system/system_error.hpp>
 #include <boost/thread/exceptions.hpp>
 
+#include "Logging/ClientText.h"
 #include "Logging/Log.h"
 
 namespace Control {
@@ -27,10 +28,10 @@ void session::processPacket(const PacketPtr& packet) {
         LOG_SEV(error) << "thread is interrupted";
         disconnect();
     } catch (const boost::system::system_error& e) {
-        LOG_SEV(error) << "exception in workerFunc, " << e.what();
+        LOG_SEV(error) << "exception in workerFunc, " << Logging::EscapeClientText(e.what());
         disconnect();
     } catch (const std::exception& e) {
-        LOG_SEV(error) << "exception in workerFunc, " << e.what();
+        LOG_SEV(error) << "exception in workerFunc, " << Logging::EscapeClientText(e.what());
         disconnect();
     } catch (...) {
         LOG_SEV(error) << "exception in workerFunc";

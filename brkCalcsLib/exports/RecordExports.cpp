@@ -3,6 +3,7 @@
 
 #include "ExportGuard.h"
 #include "LibraryState.h"
+#include "Logging/ClientText.h"
 #include "brkCalcsLib.h"
 #include "calendar/ExpiryTypeTable.h"
 #include "records/FeedProcessing.h"
@@ -117,7 +118,8 @@ BRKCALCS_EXPORT void BriskoDllUseUserRates(const char* symbol, int flag) {
         if (!underlying)
             return;
         if (!underlying->HasOptions()) {
-            LOG_SEV(warning) << "BriskoDllUseUserRates: underlying wasn't initialized, " << symbol;
+            LOG_SEV(warning) << "BriskoDllUseUserRates: underlying wasn't initialized, "
+                             << Logging::EscapeClientText(symbol);
             return;
         }
         underlying->SetUseUserRates(static_cast<uint8_t>(flag) != 0);

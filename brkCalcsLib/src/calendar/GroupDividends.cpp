@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "Logging/ClientText.h"
 #include "Logging/Log.h"
 
 namespace {
@@ -22,7 +23,7 @@ std::optional<SGroupDividends> FetchDividends(PFN_DIVI_CALLBACK callback, const 
     }
     DllDateTime now = tapeTime;
     if (!TimestampToSeconds(now)) {
-        LOG_SEV(warning) << "FetchDividends skipped for " << underlyingSymbol << ": invalid tape date "
+        LOG_SEV(warning) << "FetchDividends skipped for " << Logging::EscapeClientText(underlyingSymbol) << ": invalid tape date "
                          << FormatDate(DateOf(now));
         return std::nullopt;
     }
@@ -41,7 +42,7 @@ std::optional<SGroupDividends> FetchDividends(PFN_DIVI_CALLBACK callback, const 
         DllDateTime exDate = TimestampAt(date, 0, 0);
         const auto t = CalcCalendarTime(now, exDate);
         if (!t) {
-            LOG_SEV(warning) << "FetchDividends: dividend of " << underlyingSymbol << " with invalid date "
+            LOG_SEV(warning) << "FetchDividends: dividend of " << Logging::EscapeClientText(underlyingSymbol) << " with invalid date "
                              << FormatDate(date) << " skipped";
             continue;
         }

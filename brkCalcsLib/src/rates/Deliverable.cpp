@@ -3,6 +3,7 @@
 #include <mutex>
 #include <utility>
 
+#include "Logging/ClientText.h"
 #include "Logging/Log.h"
 #include "container/FixedText.h"
 
@@ -13,7 +14,7 @@ void CDeliverable::SetDeliverable(double cash, const std::vector<DeliveryCompone
         const std::string symbol = FixedText(component.symbol, sizeof component.symbol);
         auto underlying = resolve ? resolve(symbol) : nullptr;
         if (!underlying) {
-            LOG_SEV(warning) << "deliverable component " << symbol << " has no underlying record, left out";
+            LOG_SEV(warning) << "deliverable component " << Logging::EscapeClientText(symbol) << " has no underlying record, left out";
             continue;
         }
         resolved.push_back(SComponent{component.dShares, std::move(underlying)});

@@ -7,6 +7,7 @@
 #include <memory>
 #include <sstream>
 
+#include "Logging/ClientText.h"
 #include "Logging/Log.h"
 #include "calendar/ExpirationTime.h"
 #include "container/FixedText.h"
@@ -33,7 +34,7 @@ std::string Truncated(const std::string& symbol) { return symbol.substr(0, kMaxS
 // "<old id> <symbol> <yyyy-mm-dd> <strike> <put flag>", the identity part of the creation log lines.
 std::string Describe(const std::string& symbol, const DllDate& expiry, double strike, bool put) {
     std::ostringstream text;
-    text << symbol << ' ' << FormatDate(expiry) << ' ' << strike << ' ' << (put ? 1 : 0);
+    text << Logging::EscapeClientText(symbol) << ' ' << FormatDate(expiry) << ' ' << strike << ' ' << (put ? 1 : 0);
     return text.str();
 }
 
@@ -58,11 +59,12 @@ CBaseUnderlyingRecord* CRecordRegistry::CreateBrkUnderlyingRecord(const std::str
         if (CBaseUnderlyingRecord* existing = FindUnderlyingRecord(symbol))
             return existing;
         try {
-            LOG_SEV(info) << "CreateBrkUnderlyingRecord, " << symbol;
+            LOG_SEV(info) << "CreateBrkUnderlyingRecord, " << Logging::EscapeClientText(symbol);
             auto created = std::make_unique<CBaseUnderlyingRecord>(symbol, CHostCallbacks::Instance().Dividends());
             const int id = m_underlyings.Push(created.get());
             if (id < 0) {
-                LOG_SEV(error) << "CreateBrkUnderlyingRecord, the underlying registry cannot grow: " << symbol;
+                LOG_SEV(error) << "CreateBrkUnderlyingRecord, the underlying registry cannot grow: "
+                               << Logging::EscapeClientText(symbol);
                 return nullptr;
             }
             created->SetInternalId(id);
@@ -83,7 +85,7 @@ CBaseUnderlyingRecord* CRecordRegistry::CreateBrkUnderlyingRecord(const std::str
         CRateStore::Instance().SetYieldCurve(symbol.c_str(), points.data(), std::clamp(count, 0, kYieldCurveCapacity));
     }
     record->RegisterForeignId(static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(foreignId))));
-    LOG_SEV(trace) << "new und rec: " << foreignId << " " << symbol;
+    LOG_SEV(trace) << "new und rec: " << foreignId << " " << Logging::EscapeClientText(symbol);
     return record;
 }
 
@@ -142,7 +144,7 @@ CBaseOptionRecord* CRecordRegistry::CreateBrkOptionRecord(const OptionKey& key, 
 
         if (!underlying) {
             LOG_SEV(warning) << "CreateBrkOptionRecord, if( pUnderlyingRecord && pUnderlyingRecord->ExcludedSymbol() == false ):"
-                             << symbol;
+                             << Logging::EscapeClientText(symbol);
             CBaseOptionRecord* record = option.release();
             record->SetForeignId(foreignId);
             return record;

@@ -144,6 +144,26 @@ protected:
         }));
     }
 
+    // The lines a request logs: those written before the reply to a service-information request sent
+    // behind it (which logs nothing) arrives. No reply of its own may come first.
+    std::vector<std::string> linesOf(std::uint32_t type, const Bytes& body) {
+        const std::size_t before = log().size();
+        send(type, body);
+        send(1536, {}, 0x5A);
+        reply(1536, 0x5A);
+        const auto lines = log();
+        return std::vector<std::string>(lines.begin() + static_cast<std::ptrdiff_t>(std::min(before, lines.size())),
+                                        lines.end());
+    }
+    // Of those, the lines about a request's failure; other threads' lines may come between.
+    std::vector<std::string> failuresOf(std::uint32_t type, const Bytes& body) {
+        std::vector<std::string> failures;
+        for (const std::string& line : linesOf(type, body))
+            if (line.rfind("error ", 0) == 0 || line.rfind("warning ", 0) == 0 || line.rfind("fatal ", 0) == 0)
+                failures.push_back(line);
+        return failures;
+    }
+
     std::unique_ptr<testsupport::ProtocolClient> m_client;
     std::map<std::int64_t, float> m_theos;
 };
@@ -266,6 +286,44 @@ TEST_F(ProtocolEndToEnd, EveryRequestTypeAnswersOrShowsItsEffect) {
     ASSERT_TRUE(WIFEXITED(status)) << "status " << status;
     EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_THAT(log(), Not(Contains(HasSubstr("SEH?"))));
+}
+
+// A refusal for a value is one line naming the request, the field and the value, and no reply; text a
+// client sends is logged with its control bytes written out.
+TEST_F(ProtocolEndToEnd, RefusalsAreOneLineAndClientTextStaysInItsLine) {
+    const unsigned short port = freePort();
+    auto service = start(port);
+    ASSERT_TRUE(testsupport::waitForLogMessage(m_folder.path(), "info CalcDll was loaded from brkcalcslib.dll"));
+    m_client = connectWhenListening(port);
+    ASSERT_TRUE(m_client);
+    using ::testing::ElementsAre;
+
+    EXPECT_THAT(failuresOf(1024, calculatorBody(0)),
+                ElementsAre("error OPTION_CALCULATOR refused: tree steps 0 outside 1 to 10000"));
+    WireWriter risk2D;
+    risk2D.u32(1).u32(0).u32(10000).f64(100.0).f64(kToday).f64(kToday).u8(1).i32(0).f64(0.0).f64(0.0);
+    EXPECT_THAT(failuresOf(1872, risk2D.data()),
+                ElementsAre("error RISK_2D request with 10000 steps: more than 10000 points refused"));
+    // Settings cut off inside their last string change nothing.
+    EXPECT_THAT(linesOf(1793, {}), Contains("info reset autoupdate params to default values"));
+    EXPECT_THAT(failuresOf(1792, WireWriter().str("updates.example.test").str("").u32(9).data()),
+                ElementsAre("error SET_AUTOUPDATE_INFO refused: the body ends inside a field"));
+    send(1536, {}, 0x13);
+    const Bytes info = reply(1536, 0x13);
+    EXPECT_EQ(std::string(info.begin() + 43, info.end() - 4), "updates.tesk.invalid");
+
+    const std::string forged = "\nFORGED key=value\r";
+    const auto treeLines = linesOf(279, treeBody("F2E" + forged, 7101, 7102, false));
+    EXPECT_THAT(treeLines, Contains(StartsWith("info E2E,F2E\\nFORGED key=value\\x0d, expirations:1, options:1")));
+    for (const std::string& line : treeLines) {
+        EXPECT_EQ(line.find('\r'), std::string::npos) << line;
+        EXPECT_NE(line.rfind("FORGED", 0), 0u) << line;
+    }
+
+    ::kill(service->pid(), SIGTERM);
+    const int status = service->wait(std::chrono::seconds(30));
+    ASSERT_TRUE(WIFEXITED(status)) << "status " << status;
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 }  // namespace

@@ -26,8 +26,10 @@ namespace {
 
 using testsupport::Bytes;
 using ::testing::AnyOf;
+using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 std::string readFile(const boost::filesystem::path& file) {
     std::string text;
@@ -206,18 +208,41 @@ TEST_F(ControlHandlersTest, SettingsCutOffInsideAFieldChangeNothing) {
     EXPECT_THAT(messages(), ElementsAre());
 }
 
+// Paths are logged with backslashes doubled, as every client text is.
 TEST_F(ControlHandlersTest, RestartNamesTheModuleBehindTheLastSeparator) {
     run(4, wiretest::WireWriter().str("C:\\Program Files/TESK\\tesk-client-not-running").data());
     run(4, wiretest::WireWriter().str("tesk-alone-not-running").data());
     m_restarter.stop();
     const std::string received = "info start ro restart TESK, receive tesk path:";
-    const std::vector<std::string> expected = {received + "C:\\Program Files/TESK\\tesk-client-not-running",
-                                               "info tesk-client-not-running", received + "tesk-alone-not-running",
-                                               "info tesk-alone-not-running",
+    const std::string windowsPath = "C:\\\\Program Files/TESK\\\\tesk-client-not-running";
+    const std::vector<std::string> expected = {received + windowsPath, "info tesk-client-not-running",
+                                               received + "tesk-alone-not-running", "info tesk-alone-not-running",
                                                // No such client runs: the restart is tried at once.
-                                               "info try to run:C:\\Program Files/TESK\\tesk-client-not-running",
+                                               "info try to run:" + windowsPath,
                                                "info try to run:tesk-alone-not-running"};
     EXPECT_THAT(messages(), ::testing::IsSupersetOf(expected));
+}
+
+// A client's line breaks and other control bytes never start or disguise a log line of their own.
+TEST_F(ControlHandlersTest, ClientTextCannotForgeLogLines) {
+    const std::string forged = "\nCLIENT-CHOSEN LINE key=value\r\x1b[2K";
+    run(4, wiretest::WireWriter().str("/opt/none/tesk-client-not-running" + forged).data());
+    m_restarter.stop();
+    switchDebug(1, m_client.str() + "/none" + forged);
+    switchDebug(0, m_client.str() + "/none" + forged);
+
+    const std::string shown = "\\nCLIENT-CHOSEN LINE key=value\\x0d\\x1b[2K";
+    const std::string marker = m_client.str() + "/none" + shown + "/META-INF/AIR/debug";
+    const auto logged = messages();
+    EXPECT_THAT(logged, ::testing::IsSupersetOf(
+                            {"info start ro restart TESK, receive tesk path:/opt/none/tesk-client-not-running" + shown,
+                             "info tesk-client-not-running" + shown,
+                             "info try to run:/opt/none/tesk-client-not-running" + shown,
+                             "info switch TESK to debug mode, create file:" + marker,
+                             "info switch TESK to normal mode, remove file:" + marker}));
+    for (const std::string& line : logged)
+        EXPECT_EQ(line.find_first_of("\r\x1b"), std::string::npos) << line;
+    EXPECT_THAT(logged, Not(Contains(::testing::HasSubstr("CLIENT-CHOSEN LINE key=value\r"))));
 }
 
 // Type 9 starts the calculations service's updater, type 6 the control service's own. Neither file is
