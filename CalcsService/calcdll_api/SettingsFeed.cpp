@@ -48,7 +48,8 @@ YieldCurve yieldCurveOf(const std::string& symbol, StockSettingsData& settings, 
             break;
         const auto date = Bridge::localDateOf(expiration);
         if (!date) {
-            LOG_SEV(warning) << "yield curve of " << Logging::EscapeClientText(symbol) << ": expiration " << expiration << " ms skipped";
+            LOG_SEV(warning) << "yield curve of " << Logging::EscapeClientText(symbol) << ": expiration " << expiration
+                             << " ms skipped";
             continue;
         }
         YieldCurvePoint point{};

@@ -45,10 +45,12 @@ RequestStream& readExpiryCurves(RequestStream& in, PerStockInfo& stock) {
         if (!in)
             break;
         if (count > points.size())
-            LOG_SEV(warning) << "RISK_2D " << Logging::EscapeClientText(stock.symbol) << ": expiration " << key << " has " << unsigned(count)
+            LOG_SEV(warning) << "RISK_2D " << Logging::EscapeClientText(stock.symbol) << ": expiration " << key
+                             << " has " << unsigned(count)
                              << " skew points, the first " << points.size() << " kept";
         if (std::isnan(key)) {
-            LOG_SEV(warning) << "RISK_2D " << Logging::EscapeClientText(stock.symbol) << ": skew points under a NaN expiration skipped";
+            LOG_SEV(warning) << "RISK_2D " << Logging::EscapeClientText(stock.symbol)
+                             << ": skew points under a NaN expiration skipped";
             continue;
         }
         stock.curves[key] = points;
@@ -68,7 +70,8 @@ RequestStream& readStock(RequestStream& in, PerStockInfo& stock, std::uint64_t p
         readList<sizeof(double)>(in, priceCount, stock.prices, &readQword<double>);
     if (stock.prices.size() > points) {
         // Each axis point has one slot in every curve.
-        LOG_SEV(warning) << "RISK_2D " << Logging::EscapeClientText(stock.symbol) << ": " << stock.prices.size() << " prices for " << points
+        LOG_SEV(warning) << "RISK_2D " << Logging::EscapeClientText(stock.symbol) << ": " << stock.prices.size()
+                         << " prices for " << points
                          << " points, the first " << points << " used";
         stock.prices.resize(static_cast<std::size_t>(points));
     }

@@ -545,8 +545,8 @@ SOptionSnapshot CBaseOptionRecord::Snapshot() const {
 
 void CBaseOptionRecord::LogOptionRecord() const {
     const SOptionSnapshot snapshot = Snapshot();
-    LOG_SEV(info) << ForeignId() << ", " << m_deliveryMode << ", " << Logging::EscapeClientText(m_root) << ", " << m_strike << ", "
-                  << m_type
+    LOG_SEV(info) << ForeignId() << ", " << m_deliveryMode << ", " << Logging::EscapeClientText(m_root) << ", "
+                  << m_strike << ", " << m_type
                   << ", " << m_bid.load() << "/" << snapshot.results.theo << "/" << m_ask.load() << ", "
                   << snapshot.results.midIV << "/" << m_userVolatility.load();
 }

@@ -251,7 +251,8 @@ int CBaseUnderlyingRecord::AttachOptionToUnderlying(CBaseOptionRecord* option, c
         try {
             FetchGroupDividends(newAloneGroup);
         } catch (const std::exception& e) {
-            LOG_SEV(error) << "dividends of a new group of " << Logging::EscapeClientText(m_symbol) << " failed: " << e.what();
+            LOG_SEV(error) << "dividends of a new group of " << Logging::EscapeClientText(m_symbol)
+                           << " failed: " << e.what();
         }
     }
     return result;
@@ -382,8 +383,8 @@ bool CBaseUnderlyingRecord::HasOptions() const {
 
 void CBaseUnderlyingRecord::LogUnderlyingRecord() const {
     const SUnderlyingQuote quote = GetUnderlyingQuote();
-    LOG_SEV(info) << ForeignId() << ", " << Logging::EscapeClientText(m_symbol) << ", " << quote.bid << "/" << quote.ask << "/"
-                  << quote.last;
+    LOG_SEV(info) << ForeignId() << ", " << Logging::EscapeClientText(m_symbol) << ", " << quote.bid << "/"
+                  << quote.ask << "/" << quote.last;
     std::shared_lock<std::shared_mutex> lock(m_lock);
     if (!m_pOptionData)
         return;
