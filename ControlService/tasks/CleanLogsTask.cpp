@@ -1,5 +1,6 @@
 #include "tasks/CleanLogsTask.h"
 
+#include <cerrno>
 #include <string>
 #include <utility>
 #include <vector>
@@ -28,15 +29,23 @@ CleanLogsTask::CleanLogsTask(Clock now) : m_now(std::move(now)) {}
 void CleanLogsTask::execute() {
     const std::string folder = g_strModuleDir + "/Logs";
     LOG_SEV(info) << "check logs: " << folder << "/" << kLogPattern;
+    // Held open, and entered only when it is no link: the cleanup deletes in this folder and nowhere else.
+    platform::CFolder logs;
     std::vector<platform::FoundFile> files;
-    if (platform::FindFiles(folder, kLogPattern, files) != 0)
+    int error = logs.Open(g_strModuleDir, "Logs");
+    if (!error)
+        error = logs.FindFiles(kLogPattern, files);
+    if (error) {
+        if (error != ENOENT)
+            LOG_SEV(error) << "can't search log folder:" << folder << " " << static_cast<unsigned>(error);
         return;
+    }
     const long today = utcDay(m_now());
     for (const auto& file : files) {
         if (today - utcDay(file.creationTime) <= kKeptDays)
             continue;
         const std::string path = folder + "/" + file.name;
-        const int error = platform::DeleteFile(path);
+        error = logs.DeleteFile(file.name);
         LOG_SEV(info) << "Delete log file:" << path;
         if (error)
             LOG_SEV(error) << "can't delete log file:" << path << " " << static_cast<unsigned>(error);

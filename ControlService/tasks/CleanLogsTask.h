@@ -1,4 +1,5 @@
-// Deletes the log files of both services ("Tesk*.log" in the Logs folder) older than 20 days.
+// Deletes the log files of both services ("Tesk*.log" in the Logs folder) older than 20 days; a Logs
+// that is a link is not entered.
 #pragma once
 
 #include <ctime>

@@ -5,10 +5,13 @@
 #include <cerrno>
 #include <chrono>
 #include <fcntl.h>
+#include <functional>
 #include <string>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <thread>
-#include <unistd.h>
+
+#include "BeneathRoot.h"
 
 namespace platform {
 namespace detail {
@@ -17,32 +20,46 @@ namespace detail {
 // held by something stuck, and waiting on would hang the caller with it.
 constexpr std::chrono::milliseconds kLockWaitLimit = std::chrono::seconds(10);
 
+// Only the owner may open a lock file: anyone who can open it can hold its lock.
+constexpr mode_t kLockFileMode = 0600;
+
 class CFileLock {
 public:
-    // Creates the file when needed (a link in its place is not followed); waits for the lock at most
-    // limit, then fails with ETIMEDOUT.
-    explicit CFileLock(const std::string& path, std::chrono::milliseconds limit = kLockWaitLimit) {
-        m_fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
-        if (m_fd < 0) {
+    using Clock = std::function<std::chrono::steady_clock::time_point()>;
+
+    // Creates the file name in the folder held by folder when needed (a link in its place is not
+    // followed), with mode 0600, and gives an existing one that mode; waits for the lock at most limit
+    // as measured by now, then fails with ETIMEDOUT.
+    CFileLock(int folder, const std::string& name, std::chrono::milliseconds limit = kLockWaitLimit,
+              const Clock& now = std::chrono::steady_clock::now) {
+        m_nError = OpenBeneath(folder, name, O_RDWR | O_CREAT | O_NONBLOCK, m_fd, kLockFileMode);
+        if (m_nError)
+            return;
+        struct stat info {};
+        if (::fstat(m_fd.Get(), &info) != 0) {
             m_nError = errno;
             return;
         }
-        const auto deadline = std::chrono::steady_clock::now() + limit;
-        while (::flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
+        if (!S_ISREG(info.st_mode)) {
+            m_nError = EINVAL;
+            return;
+        }
+        if ((info.st_mode & 07777) != kLockFileMode && ::fchmod(m_fd.Get(), kLockFileMode) != 0) {
+            m_nError = errno;
+            return;
+        }
+        const auto deadline = now() + limit;
+        while (::flock(m_fd.Get(), LOCK_EX | LOCK_NB) != 0) {
             if (errno != EWOULDBLOCK && errno != EINTR) {
                 m_nError = errno;
                 return;
             }
-            if (std::chrono::steady_clock::now() >= deadline) {
+            if (now() >= deadline) {
                 m_nError = ETIMEDOUT;
                 return;
             }
             std::this_thread::sleep_for(kPollInterval);
         }
-    }
-    ~CFileLock() {
-        if (m_fd >= 0)
-            ::close(m_fd);
     }
     CFileLock(const CFileLock&) = delete;
     CFileLock& operator=(const CFileLock&) = delete;
@@ -53,7 +70,7 @@ public:
 private:
     static constexpr std::chrono::milliseconds kPollInterval{5};
 
-    int m_fd = -1;
+    CDescriptor m_fd;
     int m_nError = 0;
 };
 

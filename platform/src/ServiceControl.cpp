@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "BeneathRoot.h"
 #include "FileLock.h"
 #include "Text.h"
 #include "platform/AtomicFile.h"
@@ -41,31 +42,55 @@ std::string ServiceKey(const std::string& name) {
     return std::string(kServicesKey) + "\\" + name;
 }
 
-fs::path StateFolder() {
-    return fs::path(PlatformRoot()) / "services";
+// <root>/services, made when missing; a link in its place is refused (ELOOP), never followed.
+int OpenStateFolder(detail::CDescriptor& folder) {
+    return detail::OpenRootFolder("services", true, folder);
+}
+
+// The state folder, which the caller must be able to change: the service manager's first step.
+int OpenWritableStateFolder(detail::CDescriptor& folder) {
+    if (int error = OpenStateFolder(folder))
+        return error;
+    return ::faccessat(folder.Get(), ".", W_OK | X_OK, 0) == 0 ? 0 : errno;
 }
 
 // Record and lock files use the lower-cased name: service names ignore case.
-fs::path StateFile(const std::string& name, const char* extension) {
-    return StateFolder() / (detail::ToLowerAscii(name) + extension);
+std::string StateFile(const std::string& name, const char* extension) {
+    return detail::ToLowerAscii(name) + extension;
 }
 
 // Holds the service's lock file for its lifetime; blocks until the lock is free.
 class CServiceLock {
 public:
-    explicit CServiceLock(const std::string& name) : m_nError(OpenServiceManager()) {
+    explicit CServiceLock(const std::string& name) {
+        m_nError = OpenWritableStateFolder(m_folder);
         if (m_nError)
             return;
-        m_lock.emplace(StateFile(name, ".lock").string());
+        m_lock.emplace(m_folder.Get(), StateFile(name, ".lock"));
         m_nError = m_lock->Error();
     }
 
     int Error() const { return m_nError; }
 
 private:
-    int m_nError;
+    int m_nError = 0;
+    detail::CDescriptor m_folder;
     std::optional<detail::CFileLock> m_lock;
 };
+
+int ReadStatusFile(const std::string& name, std::string& text) {
+    detail::CDescriptor folder;
+    if (int error = OpenStateFolder(folder))
+        return error;
+    return ReadWholeFileAt(folder.Get(), StateFile(name, ".status"), text);
+}
+
+int WriteStatusFile(const std::string& name, const std::string& text) {
+    detail::CDescriptor folder;
+    if (int error = OpenStateFolder(folder))
+        return error;
+    return WriteFileAtomicallyAt(folder.Get(), StateFile(name, ".status"), text);
+}
 
 struct StatusRecord {
     ServiceStatus status;
@@ -77,7 +102,7 @@ struct StatusRecord {
 StatusRecord ReadRecord(const std::string& name) {
     StatusRecord record;
     std::string text;
-    if (ReadWholeFile(StateFile(name, ".status").string(), text) != 0)
+    if (ReadStatusFile(name, text) != 0)
         return record;
     std::istringstream lines(text);
     for (std::string line; std::getline(lines, line);) {
@@ -122,7 +147,7 @@ int WriteRecord(const std::string& name, const StatusRecord& record) {
          << "\npid=" << record.status.processId << "\nstartTime=" << record.startTime << "\nexe=" << record.exe
          << "\nexeDevice=" << record.exeIdentity.device << "\nexeInode=" << record.exeIdentity.inode
          << "\nexitText=" << exitText << "\n";
-    return WriteFileAtomically(StateFile(name, ".status").string(), text.str());
+    return WriteStatusFile(name, text.str());
 }
 
 // Splits a binary path: the quoted or first blank-delimited word is the program, the rest arguments.
@@ -281,11 +306,8 @@ std::string ServiceErrorText(int error) {
 }
 
 int OpenServiceManager() {
-    std::error_code ec;
-    fs::create_directories(StateFolder(), ec);
-    if (ec)
-        return ec.value();
-    return ::access(StateFolder().c_str(), W_OK | X_OK) == 0 ? 0 : errno;
+    detail::CDescriptor folder;
+    return OpenWritableStateFolder(folder);
 }
 
 bool ServiceExists(const std::string& name) {

@@ -215,6 +215,18 @@ TEST_F(ConfigInfoTest, FileThatFailedToLoadIsKeptAsideBeforeItIsReplaced) {
     again.resetAutoUpdateConfig();
     EXPECT_EQ(keptFiles().size(), 2u);
     EXPECT_EQ(fileText(), kDefaultFile);
+
+    // A name too long to take the kept file's suffix: the file cannot be kept, so it is not replaced,
+    // although a save could write it.
+    const std::string longPath = (m_dir.path() / (std::string(236, 'n') + ".cfg")).string();
+    std::ofstream(longPath, std::ios::binary) << userFile;
+    ConfigInfo unkept(longPath);
+    unkept.resetAutoUpdateConfig();
+    std::ifstream longFile(longPath, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(longFile), std::istreambuf_iterator<char>()), userFile);
+    EXPECT_THAT(errors().back(), HasSubstr("can't keep " + longPath + ", which could not be loaded, so it is not "
+                                           "replaced: File name too long (36)"));
+    EXPECT_EQ(testsupport::filesIn(m_dir.path()).size(), 4u);  // nothing else made beside them
 }
 
 TEST_F(ConfigInfoTest, ResetRestoresAndSavesTheDefaults) {

@@ -116,6 +116,32 @@ TEST_F(RegistryTest, LinksAreNeverFollowedOutOfTheRegistry) {
     EXPECT_TRUE(fs::is_symlink(hive / "Linked"));
 }
 
+// The registry's folder or a hive's folder as a link: refused before anything, the change lock
+// included, is made where it points.
+TEST_F(RegistryTest, RegistryOrHiveFolderThatIsALinkIsNeverEntered) {
+    testsupport::TempDir outside;
+    const fs::path registry = m_root.path() / "registry";
+    std::string data;
+    std::vector<std::string> keys;
+    const auto refusedEverywhere = [&] {
+        EXPECT_EQ(RegCreateKey(RegistryHive::LocalMachine, "Key"), ELOOP);
+        EXPECT_EQ(RegSetStringValue(RegistryHive::LocalMachine, "Key", "v", "x"), ELOOP);
+        EXPECT_EQ(RegDeleteValue(RegistryHive::LocalMachine, "Key", "v"), ELOOP);
+        EXPECT_EQ(RegDeleteKey(RegistryHive::LocalMachine, "Key"), ELOOP);
+        EXPECT_EQ(RegQueryStringValue(RegistryHive::LocalMachine, "Key", "v", data), ELOOP);
+        EXPECT_EQ(RegEnumSubKeys(RegistryHive::LocalMachine, "Key", keys), ELOOP);
+        EXPECT_FALSE(RegKeyExists(RegistryHive::LocalMachine, "Key"));
+        EXPECT_TRUE(fs::is_empty(outside.path()));
+    };
+    fs::create_directory_symlink(outside.path(), registry);
+    refusedEverywhere();
+
+    fs::remove(registry);
+    fs::create_directories(registry);
+    fs::create_directory_symlink(outside.path(), hivePath("HKEY_LOCAL_MACHINE"));
+    refusedEverywhere();
+}
+
 TEST_F(RegistryTest, WritersOfOneNameInTwoSpellingsMakeOneKeyAndOneValue) {
     constexpr int kRounds = 30;
     for (int i = 0; i < kRounds; ++i) {

@@ -1,5 +1,8 @@
 // The passes of the log cleanup, the registry cleanup and the calculations-service watcher.
+#include <fcntl.h>
 #include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -9,6 +12,7 @@
 #include "platform/Registry.h"
 #include "platform/ServiceControl.h"
 #include "service/ModuleInfo.h"
+#include "support/LinkSwapper.h"
 #include "tasks/CheckLocalSvc.h"
 #include "tasks/CheckRegistryTask.h"
 #include "tasks/CleanLogsTask.h"
@@ -65,6 +69,46 @@ TEST_F(HousekeepingTasksTest, LogCleanupDeletesOnlyLogsFromTwentyOneDaysBackOn) 
     EXPECT_THAT(std::vector<std::string>(logged.begin() + 3, logged.end()),
                 UnorderedElementsAre("info Delete log file:" + (logs / "TeskLocalSvc2026-Nov-01.log").string(),
                                      "info Delete log file:" + (logs / "TeskCtrlSvc2026-Nov-01.log").string()));
+}
+
+// Logs as a link, there from the start or swapped in again and again while the cleanup runs: the files
+// where it points, named and aged like old logs, stay.
+TEST_F(HousekeepingTasksTest, LogCleanupNeverEntersALinkInPlaceOfLogs) {
+    const fs::path logs = m_module.path() / "Logs";
+    testsupport::TempDir outside;
+    const auto makeOutsideLog = [&] { std::ofstream((outside.path() / "TeskLocalSvc2026-Nov-01.log").string()) << "x"; };
+    makeOutsideLog();
+    const std::time_t later = std::time(nullptr) + 30 * kDay;
+    fs::create_directory_symlink(outside.path(), logs);
+    tasks::CleanLogsTask([&] { return later; }).execute();
+    EXPECT_EQ(names(outside.path()), std::vector<std::string>{"TeskLocalSvc2026-Nov-01.log"});
+    EXPECT_THAT(messages(), ElementsAre("info check logs: " + logs.string() + "/Tesk*.log",
+                                        "error can't search log folder:" + logs.string() + " 40"));
+
+    fs::remove(logs);
+    fs::create_directory(logs);
+    // The real folder, whichever name it has at the moment: a log to delete in it before each pass.
+    const int real = ::open(logs.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(real, 0);
+    const char* const inside = "TeskCtrlSvc2026-Nov-01.log";
+    testsupport::LinkSwapper swapper(logs, outside.path());
+    const auto step = [&] {
+        ::close(::openat(real, inside, O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
+        tasks::CleanLogsTask([&] { return later; }).execute();
+        struct stat info {};
+        return ::fstatat(real, inside, &info, 0) != 0;
+    };
+    const auto reachedOutside = [&] {
+        const bool untouched = names(outside.path()) == std::vector<std::string>{"TeskLocalSvc2026-Nov-01.log"};
+        if (!untouched) {
+            for (const auto& entry : fs::directory_iterator(outside.path()))
+                fs::remove(entry.path());
+            makeOutsideLog();
+        }
+        return !untouched;
+    };
+    EXPECT_EQ(testsupport::linksFollowed(swapper, step, reachedOutside), 0);
+    ::close(real);
 }
 
 TEST_F(HousekeepingTasksTest, UninstallKeyIsRemovedOnceAndOnlyAsALeaf) {
