@@ -1,10 +1,13 @@
 // The calculations server over real loopback sockets, with test handlers and the fake library.
+#include <atomic>
 #include <future>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "calcdll_api/AsyncResults.h"
+#include "handlers/ModelHandlers.h"
+#include "packets/PacketTypes.h"
 #include "CalcsService/server/ServerTestSupport.h"
 #include "support/WireWriter.h"
 
@@ -122,6 +125,69 @@ TEST_F(ServerTest, ASecondClientEvictsTheFirstAndTheLibraryIsClearedOnce) {
     EXPECT_EQ(running.countLog("warning force to close a previous session: "), 1u);
     EXPECT_EQ(running.countLog("info disconnect: "), 1u);
 }
+
+// A risk table's greeks from the library, counted. The first waits until its session is stopping, as
+// a long request would be overtaken by a stop or a new client, and tells the test once it has begun.
+std::atomic<int> g_tableGreeks{0};
+std::promise<void>* g_tableBegun = nullptr;
+const RunningServer* g_tableServer = nullptr;
+void greeksUntilStopping(int, int, int, const double*, const double*, const double*, const double*, const double*,
+                         const double*, int, const std::vector<double>*, const std::vector<double>*, double*, double*,
+                         double*, double*, double*) {
+    if (++g_tableGreeks == 1) {
+        g_tableBegun->set_value();
+        testsupport::waitUntil([] { return g_tableServer->countLog("info disconnect: ") == 1; });
+    }
+}
+
+// A RISK_TABLE of 1,000 slides, one position each, which asks for one greeks per slide.
+Bytes longRiskTable() {
+    wiretest::WireWriter w;
+    w.str("RT").u8(0).f32(0.0f).f64(1.7e12).f64(1.7e12).f32(100.0f).f32(0.0f).f32(0.0f).u8(1).u32(1000);
+    for (int i = 0; i < 1000; ++i)
+        w.f32(100.0f);
+    w.u32(1).i64(7).f32(100.0f).f64(1.8e12).f32(20.0f).f32(1.0f).u8(0).f32(0.0f).f64(0.0).f32(0.05f).f32(0.05f);
+    w.u32(1).f64(0.5).f32(1.0f).u8(0).u32(0).f32(0.0f);
+    return makePacket(Packets::RISK_TABLE_INPUT_DATA, 8, w.data());
+}
+
+// A request in progress gives way, with no reply, at its next position once a new client replaces its
+// session (true) or the service stops (false).
+class LongRequestTest : public ServerTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(LongRequestTest, GivesWayToAReplacingClientOrAStop) {
+    const bool replaced = GetParam();
+    ServerSettings settings = testSettings();
+    settings.handlers = [] {
+        Packets::PacketProcessor::HandlerTable handlers = testHandlers();
+        handlers[Packets::RISK_TABLE_INPUT_DATA] = std::make_shared<Handlers::RiskTableHandler>();
+        return handlers;
+    };
+    RunningServer running(settings);
+    std::promise<void> begun;
+    g_tableGreeks = 0;
+    g_tableBegun = &begun;
+    g_tableServer = &running;
+    fakeLibrary().hooks.calcGreeks = &greeksUntilStopping;
+    ProtocolClient first(running.port());
+    ASSERT_TRUE(first.send(longRiskTable()));
+    ASSERT_EQ(begun.get_future().wait_for(std::chrono::seconds(10)), std::future_status::ready);
+
+    if (replaced) {
+        ProtocolClient second(running.port());
+        EXPECT_EQ(echo(second, {2}), Bytes{2});
+    } else {
+        running.stop();
+    }
+    fakeLibrary().hooks.calcGreeks = nullptr;
+    EXPECT_EQ(g_tableGreeks.load(), 1);
+    EXPECT_FALSE(first.readPacket(std::chrono::milliseconds(100)));
+    if (replaced) {
+        EXPECT_EQ(running.countLog("info RiskTableHandler: the session is stopping: request dropped"), 1u);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(ReplacedOrStopped, LongRequestTest, ::testing::Bool());
 
 TEST_F(ServerTest, AFailedSendEndsTheSessionBeforeTheNextClientRegisters) {
     RunningServer running;
