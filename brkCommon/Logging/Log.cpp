@@ -4,10 +4,13 @@
 // core: the sinks for one file pattern are installed once per process no matter how many modules
 // ask for them.
 #include "Logging/Log.h"
+#include "Logging/LogFileBackend.h"
 
-#include <atomic>
 #include <cstdio>
 #include <exception>
+#include <mutex>
+#include <set>
+#include <string>
 
 #include <boost/core/null_deleter.hpp>
 #include <boost/date_time/posix_time/posix_time_types.hpp>
@@ -18,7 +21,6 @@
 #include <boost/log/expressions.hpp>
 #include <boost/log/sinks/basic_sink_backend.hpp>
 #include <boost/log/sinks/sync_frontend.hpp>
-#include <boost/log/sinks/text_file_backend.hpp>
 #include <boost/log/sinks/text_ostream_backend.hpp>
 #include <boost/log/sinks/unlocked_frontend.hpp>
 #include <boost/log/support/date_time.hpp>
@@ -49,10 +51,12 @@ void installDiscardingSink() {
 }
 
 // A sink that cannot open or write its file must not throw into the code that logs; the record
-// is dropped and the first such failure is reported on standard error.
+// is dropped, and each distinct failure is reported once on standard error (a refused file log is
+// told, however many records it drops and whatever failed before it).
 struct DropFailedRecord {
     void operator()() const noexcept {
-        static std::atomic<bool> reported{false};
+        static std::mutex mutex;
+        static std::set<std::string> reported;
         std::string what = "unknown error";
         try {
             throw;
@@ -60,8 +64,12 @@ struct DropFailedRecord {
             what = e.what();
         } catch (...) {
         }
-        if (!reported.exchange(true))
-            std::fprintf(stderr, "logging failed, records are dropped: %s\n", what.c_str());
+        try {
+            std::lock_guard<std::mutex> lock(mutex);
+            if (reported.insert(what).second)
+                std::fprintf(stderr, "logging failed, records are dropped: %s\n", what.c_str());
+        } catch (...) {
+        }
     }
 };
 
@@ -99,7 +107,6 @@ BOOST_LOG_GLOBAL_LOGGER_INIT(ups_logger, SeverityLogger) {
 
 void initLogging(const std::string& fileNamePattern) noexcept {
     namespace sinks = boost::log::sinks;
-    namespace keywords = boost::log::keywords;
     try {
         auto core = boost::log::core::get();
         core->set_exception_handler(DropFailedRecord());
@@ -115,11 +122,8 @@ void initLogging(const std::string& fileNamePattern) noexcept {
         }
 
         if (claimOnce("TeskLogFileSink:" + fileNamePattern)) {
-            auto backend = boost::make_shared<sinks::text_file_backend>(
-                keywords::file_name = fileNamePattern, keywords::rotation_size = 5 * 1024 * 1024,
-                keywords::time_based_rotation = sinks::file::rotation_at_time_point(0, 0, 0),
-                keywords::auto_flush = true, keywords::open_mode = std::ios_base::out | std::ios_base::app);
-            auto sink = boost::make_shared<sinks::synchronous_sink<sinks::text_file_backend>>(backend);
+            auto backend = boost::make_shared<LogFileBackend>(fileNamePattern);
+            auto sink = boost::make_shared<sinks::synchronous_sink<LogFileBackend>>(backend);
             // A broken file drops only its own records; the console and other files still write.
             sink->set_exception_handler(DropFailedRecord());
             sink->set_filter(severityAtLeast(Log::info));

@@ -1,18 +1,21 @@
 #include "Logging/Log.h"
 
-#include <iomanip>
 #include <regex>
 #include <sstream>
 #include <thread>
 
-#include <boost/date_time/posix_time/posix_time_types.hpp>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "support/Fifo.h"
+#include "support/LogFileName.h"
 #include "support/TempDir.h"
 
 namespace {
 
 using testsupport::TempDir;
+using testsupport::todaysLogFileName;
+using ::testing::HasSubstr;
 
 // Routes the console sink's stream into a string for the lifetime of the object.
 class ClogCapture {
@@ -25,14 +28,6 @@ private:
     std::ostringstream m_buffer;
     std::streambuf* m_old;
 };
-
-std::string todaysName(const std::string& prefix) {
-    std::ostringstream name;
-    auto today = boost::posix_time::second_clock::local_time().date();
-    name << prefix << today.year() << '-' << today.month().as_short_string() << '-'
-         << std::setw(2) << std::setfill('0') << today.day().as_number() << ".log";
-    return name.str();
-}
 
 const char* kThreadId = R"(\[0x[0-9a-f]+\])";
 
@@ -70,7 +65,7 @@ TEST(LogSinks, FileAndConsoleLineFormatsAndThresholds) {
 
     auto files = testsupport::filesIn(dir.path() / "Logs");
     ASSERT_EQ(files.size(), 1u);
-    EXPECT_EQ(files[0].filename().string(), todaysName("Unit"));
+    EXPECT_EQ(files[0].filename().string(), todaysLogFileName("Unit"));
 
     auto lines = testsupport::readLines(files[0]);
     ASSERT_EQ(lines.size(), 5u);
@@ -129,13 +124,13 @@ TEST(LogSinks, FileIsAppendedAcrossSetUpsAndThreadsAreTold) {
     {
         // A line left by an earlier run of the same day.
         boost::filesystem::create_directories(dir.path() / "Logs");
-        std::ofstream(dir.path().string() + "/Logs/" + todaysName("Append")) << "earlier\n";
+        std::ofstream(dir.path().string() + "/Logs/" + todaysLogFileName("Append")) << "earlier\n";
     }
     Logging::initLogging(pattern);
     LOG_SEV(info) << "main";
     std::thread([] { LOG_SEV(info) << "worker"; }).join();
 
-    auto lines = testsupport::readLines(dir.path() / "Logs" / todaysName("Append"));
+    auto lines = testsupport::readLines(dir.path() / "Logs" / todaysLogFileName("Append"));
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[0], "earlier");
     std::smatch a, b;
@@ -143,6 +138,85 @@ TEST(LogSinks, FileIsAppendedAcrossSetUpsAndThreadsAreTold) {
     ASSERT_TRUE(std::regex_search(lines[1], a, tid));
     ASSERT_TRUE(std::regex_search(lines[2], b, tid));
     EXPECT_NE(a[1].str(), b[1].str());
+}
+
+TEST(LogSinks, FileIsOpenedAgainByNameOnceFiveMebibytesWentThroughIt) {
+    TempDir dir;
+    Logging::initLogging(dir.str() + "/Logs/Size%Y-%b-%d.log");
+    const auto today = dir.path() / "Logs" / todaysLogFileName("Size");
+    const auto aside = dir.path() / "aside";
+    const std::string message(1000, 'x');
+    LOG_SEV(info) << message;
+    // Moved away while open: records go on into it until the size is reached, then today's name is opened.
+    boost::filesystem::rename(today, aside);
+    const int records = 5300;
+    for (int i = 1; i < records; ++i)
+        LOG_SEV(info) << message;
+
+    const auto first = testsupport::readLines(aside);
+    ASSERT_FALSE(first.empty());
+    // Every line is as long; a record still goes into the file while the bytes before it and its text
+    // without the newline stay under 5 MiB.
+    const std::size_t length = first[0].size() + 1;
+    const std::size_t kept = 5 * 1024 * 1024 / length;
+    EXPECT_EQ(first.size(), kept);
+    EXPECT_EQ(testsupport::readLines(today).size(), static_cast<std::size_t>(records) - kept);
+}
+
+TEST(LogFileRefusal, FifoIsRefusedAtOnceAndTheFileLogResumesWhenItIsGone) {
+    TempDir dir;
+    boost::filesystem::create_directories(dir.path() / "Logs");
+    const std::string fifo = (dir.path() / "Logs" / todaysLogFileName("Fifo")).string();
+    ASSERT_TRUE(testsupport::makeFifo(fifo));
+
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(testsupport::finishesWithoutAReader(fifo, [&] {
+        Logging::initLogging(dir.str() + "/Logs/Fifo%Y-%b-%d.log");
+        Logging::initLogging(dir.str() + "/Other/Other%Y-%b-%d.log");
+        LOG_SEV(info) << "while refused";
+    }));
+    EXPECT_THAT(testing::internal::GetCapturedStderr(),
+                HasSubstr("logging failed, records are dropped: log file " + fifo + " refused: not a regular file"));
+    // The refused file takes nothing from the other sinks.
+    EXPECT_EQ(testsupport::readLines(dir.path() / "Other" / todaysLogFileName("Other")).size(), 1u);
+
+    boost::filesystem::remove(fifo);
+    LOG_SEV(info) << "once it is gone";
+    const auto lines = testsupport::readLines(fifo);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_THAT(lines[0], HasSubstr("]: once it is gone"));
+}
+
+TEST(LogFileRefusal, LinksAsTheLogFileOrTheLogFolderAreNotFollowed) {
+    TempDir dir;
+    const auto outside = dir.path() / "outside";
+    boost::filesystem::create_directories(outside);
+    std::ofstream((outside / "victim").string()) << "kept\n";
+    // The day's file is a link to a file outside; another log folder is a link to a folder outside.
+    boost::filesystem::create_directories(dir.path() / "A" / "Logs");
+    const auto fileLink = dir.path() / "A" / "Logs" / todaysLogFileName("Link");
+    boost::filesystem::create_symlink(outside / "victim", fileLink);
+    boost::filesystem::create_directories(dir.path() / "B");
+    const auto folderLink = dir.path() / "B" / "Logs";
+    boost::filesystem::create_directory_symlink(outside, folderLink);
+
+    testing::internal::CaptureStderr();
+    Logging::initLogging(dir.str() + "/A/Logs/Link%Y-%b-%d.log");
+    Logging::initLogging(dir.str() + "/B/Logs/Folder%Y-%b-%d.log");
+    LOG_SEV(info) << "not through a link";
+    const std::string err = testing::internal::GetCapturedStderr();
+
+    EXPECT_EQ(testsupport::readLines(outside / "victim"), std::vector<std::string>{"kept"});
+    EXPECT_EQ(testsupport::filesIn(outside).size(), 1u);
+    EXPECT_THAT(err, HasSubstr("log file " + fileLink.string() + " refused: a link, not followed"));
+    EXPECT_THAT(err, HasSubstr("log folder " + folderLink.string() + " refused: a link, not followed"));
+
+    // Without the links, both file logs are written where they belong.
+    boost::filesystem::remove(fileLink);
+    boost::filesystem::remove(folderLink);
+    LOG_SEV(info) << "in place";
+    EXPECT_EQ(testsupport::readLines(fileLink).size(), 1u);
+    EXPECT_EQ(testsupport::readLines(folderLink / todaysLogFileName("Folder")).size(), 1u);
 }
 
 }  // namespace

@@ -13,10 +13,12 @@ using ModuleHandle = void*;
 std::string SharedObjectName(const std::string& moduleName);
 
 // Opens the shared object of a module name. A bare name is looked for in the executable's folder first
-// and then where the dynamic loader looks; a name with a folder is opened there only. The object is
-// opened with RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE, so it stays mapped for the life of the process even
-// after FreeLibrary, while a thread may still run in it. Returns null on failure, with the loader's text
-// in error.
+// and then where the dynamic loader looks; a name with a folder is opened there only. A file found in the
+// executable's folder or named with its folder is opened without blocking and loaded only when it is a
+// regular file (a FIFO or a device is refused at once), and the file checked is the file loaded. The
+// object is opened with RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE, so it stays mapped for the life of the
+// process even after FreeLibrary, while a thread may still run in it. Returns null on failure, with the
+// loader's text (or why the file was refused) in error.
 ModuleHandle LoadLibrary(const std::string& moduleName, std::string& error);
 
 // The address of an exported symbol, or null.

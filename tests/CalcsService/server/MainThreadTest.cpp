@@ -10,6 +10,7 @@
 #include "CalcsService/server/RecordingStartup.h"
 #include "CalcsService/server/ServerTestSupport.h"
 #include "server/PortNumber.h"
+#include "support/Fifo.h"
 #include "support/LoopbackConnect.h"
 #include "support/ThreadCount.h"
 
@@ -113,6 +114,23 @@ TEST_F(MainThreadTest, APortTextThatIsNotAPortNumberEndsTheMainThreadWithTheReas
     const std::string reason = "port \"70000\" is not a port number (0-65535)";
     EXPECT_THAT(m_startup.events(), ElementsAre("failed: " + reason));
     EXPECT_THAT(testsupport::logMessages(m_logs.path()), Contains("error io_service.run:" + reason));
+}
+
+// The library is refused at once, as one that cannot be loaded: the server listens without it.
+TEST_F(MainThreadTest, AFifoAsTheLibraryIsRefusedAtOnceAndTheServerListens) {
+    testsupport::TempDir dir;
+    const std::string fifo = (dir.path() / "libfifolibrary.so").string();
+    ASSERT_TRUE(testsupport::makeFifo(fifo));
+    const std::string library = dir.str() + "/FifoLibrary.dll";
+    std::thread mainThread([&] { serveCalculations("0", library.c_str(), testSettings(), m_startup); });
+    EXPECT_TRUE(testsupport::finishesWithoutAWriter(fifo, [&] {
+        testsupport::waitUntil([&] { return !m_startup.events().empty(); }, std::chrono::seconds(30));
+    }));
+    stop();
+    mainThread.join();
+    EXPECT_THAT(m_startup.events(), ElementsAre("listening"));
+    EXPECT_THAT(testsupport::logMessages(m_logs.path()),
+                Contains("error loading " + library + ": " + fifo + ": not a regular file, refused"));
 }
 
 }  // namespace
