@@ -64,9 +64,6 @@ void CTeskServiceModule::OnStopRequested() {
 
 void CTeskServiceModule::runMainThread() {
     m_values.mainThreadFunc(*this);
-    if (m_bStopping)
-        return;
-    m_bMainThreadFailed = true;
     bool listened;
     std::string reason;
     {
@@ -76,10 +73,16 @@ void CTeskServiceModule::runMainThread() {
         m_startup = Startup::Ended;
     }
     if (listened) {
+        if (m_bStopping)
+            return;
+        m_bMainThreadFailed = true;
         LOG_SEV(error) << "Main thread has ended before the service was stopped";
         OnStop();
         return;
     }
+    // A server that never listened failed the start, also when a stop came while the main thread was
+    // still cleaning up after it: the stop must not turn the failure into success.
+    m_bMainThreadFailed = true;
     // The log's last error line then says why the service did not start.
     LOG_SEV(error) << "Main thread has ended before its server listened: "
                    << (reason.empty() ? "no reason given" : reason);
@@ -99,7 +102,16 @@ int CTeskServiceModule::PostMessageLoop() {
         return EXIT_FAILURE;
     }
     LOG_SEV(info) << "Main thread has been stopped";
-    return m_bMainThreadFailed ? EXIT_FAILURE : 0;
+    if (!m_bMainThreadFailed)
+        return 0;
+    std::string reason;
+    {
+        std::lock_guard<std::mutex> lock(m_startupMutex);
+        reason = m_strStartFailure;
+    }
+    if (!reason.empty())
+        SetExitText(reason);
+    return EXIT_FAILURE;
 }
 
 void CTeskServiceModule::OnStatusNotRecorded(unsigned state, int error) {

@@ -34,7 +34,8 @@ protected:
     // Starts the main thread and waits until its server listens, the thread has ended (the start fails:
     // EXIT_FAILURE) or a stop was asked for.
     int PreMessageLoop() override;
-    // EXIT_FAILURE, with the reason as the exit text, when the main thread does not stop in time.
+    // EXIT_FAILURE, with the reason as the exit text, when the main thread does not stop in time or the
+    // start had failed.
     int PostMessageLoop() override;
     void OnStopRequested() override;
     void OnStatusNotRecorded(unsigned state, int error) override;
@@ -44,8 +45,9 @@ private:
 
     void listening() override;
     void failed(const std::string& reason) override;
-    // A main thread that returns before the stop (its server could not run) fails the service: the start
-    // when it never listened, else it stops the service, which then ends with a failure status.
+    // A main thread whose server never listened fails the start, whether or not a stop came meanwhile; one
+    // that returns after listening but before the stop stops the service, which then ends with a failure
+    // status.
     void runMainThread();
 
     const ServiceValues& m_values;

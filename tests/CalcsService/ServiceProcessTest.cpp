@@ -12,6 +12,8 @@
 #include <gtest/gtest.h>
 
 #include "CalcsService/ServiceTestSupport.h"
+#include "support/Fifo.h"
+#include "support/LogFileName.h"
 #include "platform/ServiceLeftRunning.h"
 #include "platform/Processes.h"
 #include "platform/Registry.h"
@@ -203,6 +205,36 @@ TEST_F(ServiceProcessTest, RelativePlatformRootServesTheToolAndTheService) {
     result = testsupport::runProgram(TESKSC, {"stop", kName});
     EXPECT_EQ(result.exitCode, 0) << result.output;
     EXPECT_THAT(result.output, HasSubstr("STATE              : 1  STOPPED"));
+}
+
+TEST_F(ServiceProcessTest, FifoAsTheDaysLogFileIsRefusedAndTheServiceRunsWithoutIt) {
+    boost::filesystem::create_directories(m_folder.path() / "Logs");
+    const std::string fifo = (m_folder.path() / "Logs" / testsupport::todaysLogFileName(kName)).string();
+    ASSERT_TRUE(testsupport::makeFifo(fifo));
+
+    auto result = testsupport::runProgram(m_program, {"-Service"});
+    ASSERT_EQ(result.exitCode, 0) << result.output;
+    EXPECT_THAT(result.output, HasSubstr("log file " + fifo + " refused: not a regular file"));
+    // The service listens, and takes the stop.
+    result = testsupport::runProgram(TESKSC, {"start", kName});
+    ASSERT_EQ(result.exitCode, 0) << result.output;
+    EXPECT_THAT(result.output, HasSubstr("STATE              : 4  RUNNING"));
+    result = testsupport::runProgram(TESKSC, {"stop", kName});
+    EXPECT_EQ(result.exitCode, 0) << result.output;
+    EXPECT_THAT(result.output, HasSubstr("WIN32_EXIT_CODE    : 0"));
+}
+
+TEST_F(ServiceProcessTest, StartThatFailedStaysAFailureWhenAStopComesWhileItEnds) {
+    ::setenv("TESK_TEST_CALCS_PORT", "abc", 1);
+    ::setenv("TESK_TEST_CTRL_PORT", "abc", 1);
+    testsupport::ChildProgram service(m_program, {});
+    const std::string failure = "error io_service.run:port \"abc\" is not a port number (0-65535)";
+    ASSERT_TRUE(testsupport::waitForLogMessage(m_folder.path(), failure));
+    // The calculations service then still releases its library.
+    ::kill(service.pid(), SIGTERM);
+    const int status = service.wait();
+    ASSERT_TRUE(WIFEXITED(status)) << "status " << status;
+    EXPECT_EQ(WEXITSTATUS(status), 1);
 }
 
 }  // namespace

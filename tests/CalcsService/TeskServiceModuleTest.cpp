@@ -51,6 +51,13 @@ void mainThreadThatCannotBind(ServerStartup& startup) {
     startup.failed(kBindFailure);
 }
 
+// A main thread whose server cannot bind, and which then goes on cleaning up until it is stopped.
+void mainThreadThatFailsAndCleansUp(ServerStartup& startup) {
+    startup.failed(kBindFailure);
+    setFlag(g_bEntered);
+    waitForFlag(g_bReleased);
+}
+
 void stop() {
     bool works;
     {
@@ -65,6 +72,8 @@ const ServiceValues kValues = {"CTeskUnitModule", "{7D3C1B2A-0000-4000-8000-0000
                                mainThreadFunc, stop, false, false};
 const ServiceValues kCannotBindValues = {kValues.moduleClassName, kValues.appId, kValues.logFileSuffix,
                                          mainThreadThatCannotBind, stop, false, false};
+const ServiceValues kFailsAndCleansUpValues = {kValues.moduleClassName, kValues.appId, kValues.logFileSuffix,
+                                               mainThreadThatFailsAndCleansUp, stop, false, false};
 
 class TeskServiceModuleTest : public ::testing::Test {
 protected:
@@ -203,6 +212,25 @@ TEST_F(TeskServiceModuleTest, ServerThatCannotBindFailsTheStartWithItsReason) {
     EXPECT_THAT(testsupport::logMessages(m_logs.path()),
                 ElementsAre("info CTeskUnitModule::PreMessageLoop executed",
                             "error Main thread has ended before its server listened: " + std::string(kBindFailure)));
+}
+
+TEST_F(TeskServiceModuleTest, StopDuringTheCleanUpOfAFailedStartKeepsItAFailure) {
+    CTeskServiceModule module(kFailsAndCleansUpValues);
+    startAsService(module);
+    int result = -1;
+    std::thread run([&] { result = module.WinMain({}); });
+    waitForFlag(g_bEntered);
+    module.OnStop();  // the stop signal, while the main thread still releases what it had set up
+    run.join();
+    EXPECT_EQ(result, EXIT_FAILURE);
+    EXPECT_FALSE(module.hasUnjoinedMainThread());
+    const auto stopped = status(module);
+    EXPECT_EQ(stopped.currentState, platform::SERVICE_STOPPED);
+    EXPECT_EQ(stopped.win32ExitCode, static_cast<unsigned>(EXIT_FAILURE));
+    EXPECT_EQ(stopped.exitText, kBindFailure);
+    EXPECT_THAT(testsupport::logMessages(m_logs.path()),
+                ::testing::Contains("error Main thread has ended before its server listened: " +
+                                    std::string(kBindFailure)));
 }
 
 }  // namespace
