@@ -8,6 +8,7 @@
 #include "Logging/Log.h"
 #include "calcdll_api/AsyncResults.h"
 #include "calcdll_api/DllBridge.h"
+#include "calcdll_api/LibraryRequests.h"
 #include "calcdll_api/SettingsFeed.h"
 #include "calcdll_api/UserVolatilityCache.h"
 #include "service/ModuleInfo.h"
@@ -65,6 +66,7 @@ namespace ExternalCalcs {
 void Clear() {
     LOG_SEV(info) << "ExternalCalcs::Clear";
     Bridge::clearUserVolatilities();
+    Bridge::forgetRootMappings();  // released with the library's records
     wakeAsyncResults();
     // The released records came from the malloc arenas of the previous session's threads, which the
     // next session's threads need not reuse: without giving the free pages back, each client's records

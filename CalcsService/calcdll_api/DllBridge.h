@@ -26,7 +26,8 @@ void takeAsyncResults(std::vector<std::vector<std::uint8_t>>& packets);
 void wakeAsyncResults();
 
 namespace ExternalCalcs {
-// Forgets the user volatilities and the uncollected results (a client went away).
+// Forgets the user volatilities, the uncollected results and the mapped roots (the library has
+// released its records: a client went away or reset).
 void Clear();
 }  // namespace ExternalCalcs
 

@@ -31,13 +31,8 @@ struct YieldCurve {
     std::vector<YieldCurvePoint> points;
 };
 
-double rateAt(const StockSettingsData::ByExpiration<double>& rates, double expiration) {
-    const auto found = rates.find(expiration);
-    return found == rates.end() ? 0.0 : found->second;
-}
-
 // One point per expiration with a local date, in the settings' order, at most `capacity`.
-YieldCurve yieldCurveOf(const std::string& symbol, StockSettingsData& settings, std::size_t capacity) {
+YieldCurve yieldCurveOf(const std::string& symbol, const StockSettingsData& settings, std::size_t capacity) {
     std::shared_lock<std::shared_mutex> lock(*settings.settingsMutex);
     YieldCurve curve;
     curve.expirations = settings.expirations.size();
@@ -52,9 +47,10 @@ YieldCurve yieldCurveOf(const std::string& symbol, StockSettingsData& settings, 
                              << " ms skipped";
             continue;
         }
+        const models::ExpirationFigures* figures = settings.figuresAt(expiration);
         YieldCurvePoint point{};
-        point.dRate = rateAt(settings.rate1ByExpiration, expiration);
-        point.dRate2 = secondRate ? rateAt(settings.rate2ByExpiration, expiration) : point.dRate;
+        point.dRate = figures ? figures->rate1 : 0.0;
+        point.dRate2 = secondRate ? (figures ? figures->rate2 : 0.0) : point.dRate;
         point.date = *date;
         curve.points.push_back(point);
     }
@@ -70,7 +66,7 @@ std::string text(const DllDate& date, char separator) {
 
 }  // namespace
 
-void setSettings(const std::string& symbol, StockSettingsData& settings) {
+void setSettings(const std::string& symbol, const StockSettingsData& settings) {
     if (!Bridge::fitsLibraryText(symbol, Bridge::MAX_LIBRARY_SYMBOL_LENGTH, "settings symbol"))
         return;
     const YieldCurve curve = yieldCurveOf(symbol, settings, std::numeric_limits<std::size_t>::max());
@@ -85,8 +81,12 @@ int brkCalcDllYieldCurveCallback(const char* symbol, const DllDate* date, YieldC
     return Bridge::guardedCallback("brkCalcDllYieldCurveCallback", 0, [&] {
         if (!symbol || !buffer || capacity <= 0)
             return 0;
-        StockSettingsData& settings = CalculationsSingleton::get_mutable_instance()[symbol];
-        const YieldCurve curve = yieldCurveOf(symbol, settings, static_cast<std::size_t>(capacity));
+        // A symbol without settings has no points, and gets no record: the library asks for every
+        // underlying it creates, which would otherwise keep one for every symbol a client ever named.
+        const StockSettingsData* settings = CalculationsSingleton::get_mutable_instance().findSettings(symbol);
+        if (!settings)
+            return 0;
+        const YieldCurve curve = yieldCurveOf(symbol, *settings, static_cast<std::size_t>(capacity));
         std::copy(curve.points.begin(), curve.points.end(), buffer);
         if (curve.expirations > 0) {
             std::ostringstream points;
@@ -105,7 +105,10 @@ int brkCalcDllDividendCallback(const char* symbol, const DllDate* start, const D
     return Bridge::guardedCallback("brkCalcDllDividendCallback", 0, [&] {
         if (!symbol || !start || !end || !buffer || capacity <= 0)
             return 0;
-        StockSettingsData& settings = CalculationsSingleton::get_mutable_instance()[symbol];
+        const StockSettingsData* found = CalculationsSingleton::get_mutable_instance().findSettings(symbol);
+        if (!found)
+            return 0;
+        const StockSettingsData& settings = *found;
         const auto startMs = Bridge::localMsAt(*start, kWindowHour, kWindowMinute, 0);
         const auto endMs = Bridge::localMsAt(*end, kWindowHour, kWindowMinute, 0);
         if (!startMs || !endMs) {

@@ -5,7 +5,9 @@
 #include <utility>
 
 #include "CalcDll/BrkCalcDll.h"
+#include "Logging/ClientText.h"
 #include "calcdll_api/DllBridge.h"
+#include "calcdll_api/LibraryText.h"
 #include "calcdll_api/LibraryRequests.h"
 #include "calcdll_api/SettingsFeed.h"
 #include "handlers/HandlerGuard.h"
@@ -22,9 +24,13 @@ namespace {
 
 Calculations& model() { return CalculationsSingleton::get_mutable_instance(); }
 
-// "\n\t" and "(first,second) " per rate pair.
-std::string ratesText(const Packets::Incoming::StockSettingsPacket& packet) {
+// The line that tells what a settings request brings: its sizes, flags and rate pairs.
+std::string receivedText(const Packets::Incoming::StockSettingsPacket& packet) {
     std::ostringstream text;
+    text << "received settings for " << Logging::EscapeClientText(packet.symbol)
+         << ", expires: " << packet.expirations.size() << ", divs: " << packet.dividendDates.size()
+         << ", useUserInputs: " << (packet.useUserInputs != 0 ? 1 : 0) << ", ratesSource: " << packet.ratesSource
+         << ", rates: " << packet.rates1.size() << " : ";
     for (std::size_t i = 0; i < packet.rates1.size(); ++i)
         text << (i == 0 ? "\n\t" : "") << "(" << packet.rates1[i] << "," << packet.rates2[i] << ") ";
     return text.str();
@@ -35,28 +41,31 @@ std::string ratesText(const Packets::Incoming::StockSettingsPacket& packet) {
 void SetStockSettingsHandler::handle(Packets::RequestStream& request, std::vector<std::uint8_t>& reply,
                                      const std::vector<std::uint8_t>&) {
     runGuarded("SetStockSettingsHandler", reply, [&] {
-        // Parsed whole before anything is stored: a body that ends inside the lists changes nothing.
+        // Parsed whole and checked before anything is stored: a refused request changes nothing.
         Packets::Incoming::StockSettingsPacket packet;
         if (!Packets::Incoming::parseStockSettingsPacket(request, packet)) {
-            LOG_SEV(error) << "settings for " << packet.symbol << " refused: the packet ends inside them";
+            LOG_SEV(error) << "settings for " << Logging::EscapeClientText(packet.symbol)
+                           << " refused: the packet ends inside them";
             return;
         }
         if (packet.expirations.size() > Packets::Incoming::MAX_SETTINGS_EXPIRATIONS ||
             packet.dividendDates.size() > Packets::Incoming::MAX_SETTINGS_DIVIDENDS) {
-            LOG_SEV(error) << "settings for " << packet.symbol << " refused: " << packet.expirations.size()
-                           << " expirations and " << packet.dividendDates.size() << " dividends, at most "
-                           << Packets::Incoming::MAX_SETTINGS_EXPIRATIONS << " and "
+            LOG_SEV(error) << "settings for " << Logging::EscapeClientText(packet.symbol) << " refused: "
+                           << packet.expirations.size() << " expirations and " << packet.dividendDates.size()
+                           << " dividends, at most " << Packets::Incoming::MAX_SETTINGS_EXPIRATIONS << " and "
                            << Packets::Incoming::MAX_SETTINGS_DIVIDENDS;
             return;
         }
+        if (!Bridge::fitsLibraryText(packet.symbol, Bridge::MAX_LIBRARY_SYMBOL_LENGTH, "settings symbol"))
+            return;
+        const std::string received = receivedText(packet);
         const std::string symbol = packet.symbol;
-        LOG_SEV(info) << "received settings for " << symbol << ", expires: " << packet.expirations.size()
-                      << ", divs: " << packet.dividendDates.size() << ", useUserInputs: "
-                      << (packet.useUserInputs != 0 ? 1 : 0) << ", ratesSource: " << packet.ratesSource
-                      << ", rates: " << packet.rates1.size() << " : " << ratesText(packet);
-        models::StockSettingsData& settings = model()[symbol];
-        settings.applySettings(std::move(packet));
-        setSettings(symbol, settings);
+        if (const auto refusal = model().settings().applySettings(std::move(packet))) {
+            LOG_SEV(error) << "settings for " << Logging::EscapeClientText(symbol) << " refused: " << *refusal;
+            return;
+        }
+        LOG_SEV(info) << received;
+        setSettings(symbol, *model().findSettings(symbol));
     });
 }
 
@@ -65,16 +74,23 @@ void SetDeliveryFormulaHandler::handle(Packets::RequestStream& request, std::vec
     runGuarded("SetDeliveryFormulaHandler", reply, [&] {
         Packets::Incoming::DeliveryFormulaPacket packet;
         Packets::Incoming::parseDeliveryFormulaPacket(request, packet);
-        LOG_SEV(info) << "SetDeliveryFormulaHandler:" << packet.symbol << "-" << packet.formula;
+        const std::string symbol = Logging::EscapeClientText(packet.symbol);
+        const std::string formula = Logging::EscapeClientText(packet.formula);
+        LOG_SEV(info) << "SetDeliveryFormulaHandler:" << symbol << "-" << formula;
         if (packet.components.size() > Packets::Incoming::MAX_DELIVERY_COMPONENTS) {
-            LOG_SEV(error) << "delivery formula " << packet.formula << " of " << packet.symbol << " refused: "
+            LOG_SEV(error) << "delivery formula " << formula << " of " << symbol << " refused: "
                            << packet.components.size() << " components, at most "
                            << Packets::Incoming::MAX_DELIVERY_COMPONENTS;
             return;
         }
-        models::StockSettingsData& settings = model()[packet.symbol];
-        settings.setDeliveryValue(packet.formula, packet.formulaValue);
-        settings.setDeliveryComponents(packet.formula, packet.components);
+        // Texts the library cannot take are refused before the formula is kept.
+        if (!Bridge::deliveryFormulaFits(packet.symbol, packet.formula, packet.components))
+            return;
+        if (const auto refusal = model().settings().setDeliveryFormula(packet.symbol, packet.formula,
+                                                                         packet.formulaValue, packet.components)) {
+            LOG_SEV(error) << "delivery formula " << formula << " of " << symbol << " refused: " << *refusal;
+            return;
+        }
         setDeliveryFormula(packet.symbol, packet.formula, &packet.cashAmount, packet.components);
     });
 }
@@ -85,12 +101,7 @@ void Root2UnderlyingMapHandler::handle(Packets::RequestStream& request, std::vec
     Packets::Incoming::Root2UnderlyingMapPacket packet;
     Packets::Incoming::parseRoot2UnderlyingMapPacket(request, packet);
     LOG_SEV(info) << "Loaded root to underling mapping:" << packet.count;
-    for (const auto& [root, underlying] : packet.pairs) {
-        if (root.empty())
-            continue;
-        LOG_SEV(debug) << "map:" << root << "->" << underlying;
-        addRoot2UnderlyingMapping(underlying, root);
-    }
+    Bridge::mapRootsToUnderlyings(packet.pairs);
 }
 
 void ResetDataHandler::handle(Packets::RequestStream&, std::vector<std::uint8_t>& reply,

@@ -7,8 +7,9 @@
 namespace Handlers {
 
 // SET_CALCULATION_SETTINGS: replaces all of the underlying's settings, or, when the body ends
-// inside them or they hold more expirations or dividends than a request may, none, then hands them
-// to the library.
+// inside them, they hold more expirations or dividends than a request may, the symbol is too long
+// for the library or they would take the stored settings past a cap, none, then hands them to the
+// library.
 class SetStockSettingsHandler : public BaseHandler {
 public:
     void handle(Packets::RequestStream& request, std::vector<std::uint8_t>& reply,
@@ -16,14 +17,16 @@ public:
 };
 
 // SET_DELIVERY_FORMULA: keeps the formula in the stock settings and hands it to the library; a formula
-// of more components than a request may have is refused whole.
+// of more components than a request may have, of texts the library cannot take, or that would take
+// the stored formulas past a cap is refused whole.
 class SetDeliveryFormulaHandler : public BaseHandler {
 public:
     void handle(Packets::RequestStream& request, std::vector<std::uint8_t>& reply,
                 const std::vector<std::uint8_t>& requestId) override;
 };
 
-// ROOT2UNDERLYING_MAP: maps each non-empty option root to its underlying.
+// ROOT2UNDERLYING_MAP: maps each non-empty option root to its underlying, or none when the new roots
+// would take the library's mappings past their cap.
 class Root2UnderlyingMapHandler : public BaseHandler {
 public:
     void handle(Packets::RequestStream& request, std::vector<std::uint8_t>& reply,

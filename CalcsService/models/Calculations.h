@@ -36,11 +36,11 @@ public:
     Calculations(const Calculations&) = delete;
     Calculations& operator=(const Calculations&) = delete;
 
-    // The settings of one underlying, created empty when new. Entries are never removed, so the
-    // reference stays valid; the record's own lock guards its contents.
-    models::StockSettingsData& operator[](const std::string& symbol);
-    // The settings of one underlying when it has an entry; null otherwise.
-    models::StockSettingsData* findSettings(const std::string& symbol);
+    // The client's settings per underlying, within their caps.
+    models::StockSettingsMap& settings() { return m_settings; }
+    // The settings of one underlying when it has an entry; null otherwise. Entries are never removed,
+    // so the pointer stays valid; the record's own lock guards its contents.
+    models::StockSettingsData* findSettings(const std::string& symbol) { return m_settings.find(symbol); }
 
     // Replaces each position's trade price by its theoretical price at S (an index position at its
     // own forward).
@@ -101,8 +101,6 @@ public:
 
 private:
     CBrkCalcDll& m_dll;
-    // The library's callbacks may look symbols up from its own threads while a handler inserts.
-    std::mutex m_settingsMutex;
     models::StockSettingsMap m_settings;
 };
 

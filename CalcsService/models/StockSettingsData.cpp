@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "models/IndexSymbol.h"
+#include "packets/RequestLimits.h"
 
 namespace models {
 
@@ -187,38 +188,68 @@ void StockSettingsData::applySettings(Packets::Incoming::StockSettingsPacket req
         dividendDates = std::move(request.dividendDates);
         dividendAmounts = std::move(request.dividendAmounts);
         dividendTypes = std::move(request.dividendTypes);
-        // In the same exclusive section: a reader never sees the new expirations with the old maps.
-        rebuildMaps(request.time);
+        // In the same exclusive section: a reader never sees the new expirations with the old figures.
+        rebuildFigures(request.time);
     }
 }
 
 void StockSettingsData::updateDividendForwards(double now) {
     std::unique_lock<std::shared_mutex> lock(*settingsMutex);
-    rebuildMaps(now);
+    rebuildFigures(now);
 }
 
-void StockSettingsData::rebuildMaps(double now) {
+const ExpirationFigures* StockSettingsData::figuresAt(double expiration) const {
+    const auto found = std::lower_bound(
+        figures.begin(), figures.end(), expiration,
+        [](const ExpirationFigures& f, double e) { return Packets::wireDoubleLess(f.expiration, e); });
+    if (found == figures.end() || Packets::wireDoubleLess(expiration, found->expiration))
+        return nullptr;
+    return &*found;
+}
+
+std::size_t StockSettingsData::storedEntries() const {
+    return std::max(expirations.size(), figures.size()) + dividendDates.size();
+}
+
+std::size_t StockSettingsData::storedComponents() const {
+    std::size_t count = 0;
+    for (const auto& formula : deliveryComponents)
+        count += formula.second.size();
+    return count;
+}
+
+void StockSettingsData::rebuildFigures(double now) {
     if (expirations.empty())
         return;
-
-    rate1ByExpiration.clear();
-    rate2ByExpiration.clear();
-    firstCashDividendForward.clear();
-    cashDividendForwardSum.clear();
-    firstCashDividendDate.clear();
-    dividendCount.clear();
-    cashDividendCount.clear();
 
     // The vectors are public: bound every index by all the vectors it reads.
     const std::size_t n = std::min({expirations.size(), rates1.size(), rates2.size()});
     const std::size_t m = std::min({dividendDates.size(), dividendAmounts.size(), dividendTypes.size()});
-    for (std::size_t i = 0; i < n; ++i) {
-        rate1ByExpiration[expirations[i]] = rates1[i];
-        rate2ByExpiration[expirations[i]] = rates2[i];
+
+    // The distinct expirations in wire order, as a map keyed by them would hold them: of equal ones
+    // the first gives the key and the last the rates.
+    std::vector<std::size_t> order(n);
+    for (std::size_t i = 0; i < n; ++i)
+        order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [this](std::size_t a, std::size_t b) {
+        return Packets::wireDoubleLess(expirations[a], expirations[b]);
+    });
+    struct Distinct {
+        std::size_t key, rates;
+    };
+    std::vector<Distinct> distinct;
+    for (std::size_t k = 0; k < n; ++k) {
+        if (k == 0 || Packets::wireDoubleLess(expirations[order[k - 1]], expirations[order[k]]))
+            distinct.push_back({order[k], order[k]});
+        else
+            distinct.back().rates = order[k];
     }
 
+    std::vector<ExpirationFigures> rebuilt;
+    rebuilt.reserve(distinct.size());
+
     // The expirations in key order take the dividends before them as a growing run of the date-sorted
-    // list; every insertion goes at the end of its map.
+    // list.
     const std::vector<UpcomingDividend> upcoming = upcomingDividends(*this, now, m);
     const CashForwardSums sums(upcoming);
     std::size_t next = 0;
@@ -228,31 +259,37 @@ void StockSettingsData::rebuildMaps(double now) {
     // "none yet", so without a later one the last of those is what remains.
     const UpcomingDividend* firstCash = nullptr;
     const UpcomingDividend* lastZeroDatedCash = nullptr;
-    for (const auto& [e, rate] : rate1ByExpiration) {
+    for (const Distinct& d : distinct) {
+        const double e = expirations[d.key];
+        const double rate = rates1[d.rates];
         // No date is before a NaN expiration (ordered last): its figures are all 0.
         for (; !std::isnan(e) && next < upcoming.size() && upcoming[next].date < e; ++next) {
-            const UpcomingDividend& d = upcoming[next];
+            const UpcomingDividend& dividend = upcoming[next];
             ++dividends;
-            if (!d.cash)
+            if (!dividend.cash)
                 continue;
             ++cashDividends;
-            if (d.date != 0.0) {
-                if (!firstCash || d.index < firstCash->index)
-                    firstCash = &d;
-            } else if (!lastZeroDatedCash || d.index > lastZeroDatedCash->index) {
-                lastZeroDatedCash = &d;
+            if (dividend.date != 0.0) {
+                if (!firstCash || dividend.index < firstCash->index)
+                    firstCash = &dividend;
+            } else if (!lastZeroDatedCash || dividend.index > lastZeroDatedCash->index) {
+                lastZeroDatedCash = &dividend;
             }
         }
         const bool none = std::isnan(e);
         const UpcomingDividend* taken = none ? nullptr : firstCash ? firstCash : lastZeroDatedCash;
-        firstCashDividendForward.emplace_hint(firstCashDividendForward.end(), e,
-                                              taken ? taken->amount * growth(taken->date, e, rate) : 0.0);
-        firstCashDividendDate.emplace_hint(firstCashDividendDate.end(), e, taken ? taken->date : 0.0);
-        cashDividendForwardSum.emplace_hint(cashDividendForwardSum.end(), e,
-                                            none ? 0.0 : sums.sum(static_cast<std::size_t>(cashDividends), e, rate));
-        dividendCount.emplace_hint(dividendCount.end(), e, none ? 0 : dividends);
-        cashDividendCount.emplace_hint(cashDividendCount.end(), e, none ? 0 : cashDividends);
+        ExpirationFigures f;
+        f.expiration = e;
+        f.rate1 = rate;
+        f.rate2 = rates2[d.rates];
+        f.firstCashDividendForward = taken ? taken->amount * growth(taken->date, e, rate) : 0.0;
+        f.firstCashDividendDate = taken ? taken->date : 0.0;
+        f.cashDividendForwardSum = none ? 0.0 : sums.sum(static_cast<std::size_t>(cashDividends), e, rate);
+        f.dividendCount = none ? 0 : dividends;
+        f.cashDividendCount = none ? 0 : cashDividends;
+        rebuilt.push_back(f);
     }
+    figures.swap(rebuilt);
 }
 
 void StockSettingsData::setDeliveryValue(const std::string& formula, std::uint32_t value) {
@@ -264,6 +301,120 @@ void StockSettingsData::setDeliveryComponents(const std::string& formula,
                                               const Packets::Incoming::DeliveryComponentList& components) {
     std::unique_lock<std::shared_mutex> lock(*settingsMutex);
     deliveryComponents[formula] = components;
+}
+
+std::ostream& operator<<(std::ostream& out, const SettingsRefusal& refusal) {
+    return out << refusal.what << " would reach " << refusal.asked << " from " << refusal.held << ", at most "
+               << refusal.cap;
+}
+
+const StockSettingsMap::Caps StockSettingsMap::kCaps{
+    Packets::Incoming::MAX_STORED_SETTINGS_SYMBOLS, Packets::Incoming::MAX_STORED_SETTINGS_ENTRIES,
+    Packets::Incoming::MAX_STORED_DELIVERY_FORMULAS, Packets::Incoming::MAX_STORED_DELIVERY_COMPONENTS};
+
+StockSettingsMap::StockSettingsMap(const Caps& caps) : m_caps(caps) {}
+
+StockSettingsData* StockSettingsMap::find(const std::string& symbol) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const auto found = m_records.find(symbol);
+    return found == m_records.end() ? nullptr : &found->second;
+}
+
+StockSettingsMap::Held StockSettingsMap::heldBy(const StockSettingsData* record) {
+    if (!record)
+        return {};
+    std::shared_lock<std::shared_mutex> lock(*record->settingsMutex);
+    return {record->storedEntries(), record->storedFormulas(), record->storedComponents()};
+}
+
+std::optional<SettingsRefusal> StockSettingsMap::refusalLocked(bool added, const Held& before,
+                                                               const Held& after) const {
+    if (added && m_records.size() >= m_caps.symbols)
+        return SettingsRefusal{"symbols", m_records.size(), m_records.size() + 1, m_caps.symbols};
+    // A total that does not grow is never refused.
+    const auto passes = [](std::size_t total, std::size_t was, std::size_t now, std::size_t cap) {
+        return now > was && total - was + now > cap;
+    };
+    if (passes(m_entries, before.entries, after.entries, m_caps.entries))
+        return SettingsRefusal{"expirations and dividends", m_entries, m_entries - before.entries + after.entries,
+                               m_caps.entries};
+    if (passes(m_formulas, before.formulas, after.formulas, m_caps.formulas))
+        return SettingsRefusal{"delivery formulas", m_formulas, m_formulas - before.formulas + after.formulas,
+                               m_caps.formulas};
+    if (passes(m_components, before.components, after.components, m_caps.components))
+        return SettingsRefusal{"delivery components", m_components,
+                               m_components - before.components + after.components, m_caps.components};
+    return std::nullopt;
+}
+
+void StockSettingsMap::recountLocked(const Held& before, const Held& after) {
+    m_entries = m_entries - before.entries + after.entries;
+    m_formulas = m_formulas - before.formulas + after.formulas;
+    m_components = m_components - before.components + after.components;
+}
+
+std::optional<SettingsRefusal> StockSettingsMap::applySettings(Packets::Incoming::StockSettingsPacket request) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const auto found = m_records.find(request.symbol);
+    StockSettingsData* record = found == m_records.end() ? nullptr : &found->second;
+    const Held before = heldBy(record);
+    Held after = before;
+    // Without expirations the record keeps the figures of its last request that had any.
+    after.entries = (request.expirations.empty() && record ? record->figures.size() : request.expirations.size()) +
+                    request.dividendDates.size();
+    if (auto refusal = refusalLocked(!record, before, after))
+        return refusal;
+    StockSettingsData& stored = record ? *record : m_records[request.symbol];
+    stored.applySettings(std::move(request));
+    recountLocked(before, heldBy(&stored));
+    return std::nullopt;
+}
+
+std::optional<SettingsRefusal> StockSettingsMap::setDeliveryFormula(
+    const std::string& symbol, const std::string& formula, std::uint32_t value,
+    const Packets::Incoming::DeliveryComponentList& components) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const auto found = m_records.find(symbol);
+    StockSettingsData* record = found == m_records.end() ? nullptr : &found->second;
+    const Held before = heldBy(record);
+    Held after = before;
+    std::size_t replaced = 0;
+    bool known = false;
+    if (record) {
+        std::shared_lock<std::shared_mutex> recordLock(*record->settingsMutex);
+        known = record->deliveryValues.count(formula) != 0;
+        const auto old = record->deliveryComponents.find(formula);
+        replaced = old == record->deliveryComponents.end() ? 0 : old->second.size();
+    }
+    after.formulas += known ? 0 : 1;
+    after.components = after.components - replaced + components.size();
+    if (auto refusal = refusalLocked(!record, before, after))
+        return refusal;
+    StockSettingsData& stored = record ? *record : m_records[symbol];
+    stored.setDeliveryValue(formula, value);
+    stored.setDeliveryComponents(formula, components);
+    recountLocked(before, heldBy(&stored));
+    return std::nullopt;
+}
+
+std::size_t StockSettingsMap::symbols() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_records.size();
+}
+
+std::size_t StockSettingsMap::entries() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_entries;
+}
+
+std::size_t StockSettingsMap::formulas() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_formulas;
+}
+
+std::size_t StockSettingsMap::components() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_components;
 }
 
 }  // namespace models

@@ -27,6 +27,10 @@ constexpr std::uint64_t MAX_RISK_2D_POINTS = 10000;
 // with their strike table make 2,000,000.
 constexpr std::uint64_t MAX_POSITION_VALUATIONS = 4000000;
 
+// Strikes (each a call and a put) one BUILD_OPTION_TREE registers: the library takes about 0.1 ms of
+// CPU for each, and a root lists a few thousand.
+constexpr std::uint64_t MAX_OPTION_TREE_REQUEST_STRIKES = 50000;
+
 // Expirations (each with its two rates) and dividends of one SET_CALCULATION_SETTINGS request. An
 // underlying lists some dozens of each; the library takes at most 120 curve points and 100 dividends
 // of them per call anyway, while the service keeps seven maps per expiration.
@@ -36,5 +40,18 @@ constexpr std::size_t MAX_SETTINGS_DIVIDENDS = 10000;
 // Components of one SET_DELIVERY_FORMULA: an adjusted option delivers a handful of securities; the
 // library keeps a record for every component it has not seen.
 constexpr std::size_t MAX_DELIVERY_COMPONENTS = 1000;
+
+// What the stock settings may hold in all. They are kept per symbol for the life of the process, so
+// past these a request that would add to a total is refused whole; a client with a few thousand
+// symbols, each with some dozens of expirations and dividends and a few formulas, stays far below,
+// and the service holds at most about 150 MB for them.
+constexpr std::size_t MAX_STORED_SETTINGS_SYMBOLS = 20000;
+constexpr std::size_t MAX_STORED_SETTINGS_ENTRIES = 1000000;  // expirations and dividends
+constexpr std::size_t MAX_STORED_DELIVERY_FORMULAS = 10000;
+constexpr std::size_t MAX_STORED_DELIVERY_COMPONENTS = 100000;
+
+// Root-to-underlying mappings the library holds at a time (it drops them with its records when a
+// client leaves or resets): a few per underlying symbol.
+constexpr std::size_t MAX_ROOT_MAPPINGS = 100000;
 
 }  // namespace Packets::Incoming

@@ -54,9 +54,13 @@ RequestStream& parseStockSettingsPacket(RequestStream& in, StockSettingsPacket& 
     if (readDword(in, dividendCount))
         readList<DIVIDEND_WIRE_SIZE>(in, dividendCount, dividends, &readDividend);
 
+    // Reserved to size: the settings keep these vectors as they are.
     packet.expirations.clear();
     packet.rates1.clear();
     packet.rates2.clear();
+    packet.expirations.reserve(rates.size());
+    packet.rates1.reserve(rates.size());
+    packet.rates2.reserve(rates.size());
     for (std::size_t i = 0; i < rates.size(); ++i) {
         if (std::isnan(expirations[i])) {
             LOG_SEV(warning) << "settings for " << Logging::EscapeClientText(packet.symbol) << ": expiration " << i
@@ -71,6 +75,9 @@ RequestStream& parseStockSettingsPacket(RequestStream& in, StockSettingsPacket& 
     packet.dividendDates.clear();
     packet.dividendAmounts.clear();
     packet.dividendTypes.clear();
+    packet.dividendDates.reserve(dividends.size());
+    packet.dividendAmounts.reserve(dividends.size());
+    packet.dividendTypes.reserve(dividends.size());
     for (const Dividend& dividend : dividends) {
         packet.dividendDates.push_back(dividend.date);
         packet.dividendAmounts.push_back(dividend.amount);

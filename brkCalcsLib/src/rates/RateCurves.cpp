@@ -58,15 +58,30 @@ void CDefaultRateCurve::FillRateGaps() {
     }
 }
 
-void CNamedRateCurve::SetRate(const DllDate& date, double rate) { m_rates[DateKey(date)] = rate; }
+CNamedRateCurve::CNamedRateCurve(const std::vector<YieldCurvePoint>& points) {
+    m_points.reserve(points.size());
+    for (const YieldCurvePoint& point : points)
+        m_points.push_back(SPoint{DateKey(point.date), point.dRate, point.dRate2});
+    std::stable_sort(m_points.begin(), m_points.end(),
+                     [](const SPoint& a, const SPoint& b) { return a.m_date < b.m_date; });
+    // Of points on one date the last (in the given order) stays.
+    auto kept = m_points.begin();
+    for (auto point = m_points.begin(); point != m_points.end(); ++point) {
+        if (kept != m_points.begin() && std::prev(kept)->m_date == point->m_date)
+            *std::prev(kept) = *point;
+        else
+            *kept++ = *point;
+    }
+    m_points.erase(kept, m_points.end());
+    m_points.shrink_to_fit();
+}
 
-void CNamedRateCurve::SetSecondRate(const DllDate& date, double value) { m_secondRates[DateKey(date)] = value; }
-
-double CNamedRateCurve::PointAt(const Points& points, const DllDate& date) {
-    if (points.empty())
+double CNamedRateCurve::PointAt(const DllDate& date, double SPoint::*value) const {
+    if (m_points.empty())
         return 0.0;
-    auto next = points.upper_bound(DateKey(date));
-    if (next == points.begin())
-        return next->second;
-    return std::prev(next)->second;
+    const auto next = std::upper_bound(m_points.begin(), m_points.end(), DateKey(date),
+                                       [](uint32_t key, const SPoint& point) { return key < point.m_date; });
+    if (next == m_points.begin())
+        return (*next).*value;
+    return (*std::prev(next)).*value;
 }

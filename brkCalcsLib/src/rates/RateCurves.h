@@ -3,7 +3,7 @@
 
 #include <array>
 #include <cstdint>
-#include <map>
+#include <vector>
 
 #include "brkCalcsLib.h"
 
@@ -39,19 +39,24 @@ private:
 // A named curve: dated points, read as a step function.
 class CNamedRateCurve {
 public:
+    // The points in any order; of points on one date the later one counts.
+    explicit CNamedRateCurve(const std::vector<YieldCurvePoint>& points);
+
     // The point dated on the date or, failing that, the latest before it; the first point when
     // every point is later; 0 for an empty curve.
-    double Rate(const DllDate& date) const { return PointAt(m_rates, date); }
-    double SecondRate(const DllDate& date) const { return PointAt(m_secondRates, date); }
-    // Inserts or replaces the point of that date.
-    void SetRate(const DllDate& date, double rate);
-    void SetSecondRate(const DllDate& date, double value);
+    double Rate(const DllDate& date) const { return PointAt(date, &SPoint::m_rate); }
+    double SecondRate(const DllDate& date) const { return PointAt(date, &SPoint::m_secondRate); }
 
 private:
-    using Points = std::map<uint32_t, double>;  // yyyymmdd -> value
+    // One flat entry per date: a curve is kept per symbol for the life of the library, and a tree
+    // node per point and value took five times the room.
+    struct SPoint {
+        uint32_t m_date;  // yyyymmdd
+        double m_rate;
+        double m_secondRate;
+    };
 
-    static double PointAt(const Points& points, const DllDate& date);
+    double PointAt(const DllDate& date, double SPoint::*value) const;
 
-    Points m_rates;
-    Points m_secondRates;
+    std::vector<SPoint> m_points;  // by date
 };

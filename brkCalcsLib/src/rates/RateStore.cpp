@@ -19,8 +19,7 @@ DllDate LocalToday() {
     return today;
 }
 
-template <class Curve>
-void SetPoints(Curve& curve, const std::vector<YieldCurvePoint>& points) {
+void SetPoints(CDefaultRateCurve& curve, const std::vector<YieldCurvePoint>& points) {
     for (const YieldCurvePoint& point : points) {
         const DllDate date = point.date;
         curve.SetRate(date, point.dRate);
@@ -61,8 +60,7 @@ int CRateStore::SetYieldCurve(const char* symbol, const YieldCurvePoint* points,
         std::unique_lock<std::shared_mutex> lock(m_lock);
         m_default = curve;
     } else {
-        auto curve = std::make_shared<CNamedRateCurve>();
-        SetPoints(*curve, usable);
+        auto curve = std::make_shared<const CNamedRateCurve>(usable);
         std::unique_lock<std::shared_mutex> lock(m_lock);
         m_named[symbol] = std::move(curve);
     }

@@ -15,8 +15,10 @@ namespace {
 
 using bridgetest::localMs;
 
-models::StockSettingsData& SettingsOf(const std::string& symbol) {
-    return CalculationsSingleton::get_mutable_instance()[symbol];
+Calculations& Model() { return CalculationsSingleton::get_mutable_instance(); }
+
+void Give(Packets::Incoming::StockSettingsPacket request) {
+    ASSERT_FALSE(Model().settings().applySettings(std::move(request)));
 }
 
 // Settings with one expiration per day from 2015-01-02 on, rates 0.01 and 0.02.
@@ -31,7 +33,7 @@ void GiveExpirations(const std::string& symbol, int n, bool userRates, std::uint
         request.rates1.push_back(0.01f);
         request.rates2.push_back(0.02f);
     }
-    SettingsOf(symbol).applySettings(std::move(request));
+    Give(std::move(request));
 }
 
 void GiveDividends(const std::string& symbol, const std::vector<double>& dates) {
@@ -42,7 +44,7 @@ void GiveDividends(const std::string& symbol, const std::vector<double>& dates) 
         request.dividendAmounts.push_back(0.25f + static_cast<float>(i));
         request.dividendTypes.push_back(static_cast<std::int32_t>(i));
     }
-    SettingsOf(symbol).applySettings(std::move(request));
+    Give(std::move(request));
 }
 
 struct CurveCall {
@@ -81,7 +83,7 @@ TEST_F(SettingsFeed, TheCallbackWritesAtMostCapacityWhileSetSettingsHandsEveryEx
     fake().hooks.setYieldCurve = &RecordCurve;
     fake().hooks.useUserRates = &RecordUserRates;
     fake().hooks.refreshDividends = &RecordRefresh;
-    setSettings("YC130", SettingsOf("YC130"));
+    setSettings("YC130", *Model().findSettings("YC130"));
     ASSERT_EQ(g_curves.size(), 1u);
     EXPECT_EQ(g_curves[0].symbol, "YC130");
     EXPECT_EQ(g_curves[0].points.size(), 130u);
@@ -100,13 +102,19 @@ TEST_F(SettingsFeed, TheDefaultCurveAndExpirationsWithoutALocalDateGiveNoPoints)
     YieldCurvePoint buffer[3]{};
     EXPECT_EQ(brkCalcDllYieldCurveCallback(nullptr, nullptr, buffer, 3), 0);
     EXPECT_EQ(brkCalcDllYieldCurveCallback("YCUNKNOWN", nullptr, buffer, 3), 0);
+    // Asked for every underlying the library creates: a symbol without settings gets no record.
+    const DllDate start{2015, 1, 5};
+    const DllDate end{2015, 1, 16};
+    DividendEntry dividends[3]{};
+    EXPECT_EQ(brkCalcDllDividendCallback("YCUNKNOWN", &start, &end, dividends, 3), 0);
+    EXPECT_EQ(Model().findSettings("YCUNKNOWN"), nullptr);
 
     Packets::Incoming::StockSettingsPacket request;
     request.symbol = "YCRANGE";
     request.expirations = {-1.0, 3.3e16, localMs(2016, 3, 18, 16)};
     request.rates1 = {0.01f, 0.01f, 0.03f};
     request.rates2 = request.rates1;
-    SettingsOf("YCRANGE").applySettings(std::move(request));
+    Give(std::move(request));
     ASSERT_EQ(brkCalcDllYieldCurveCallback("YCRANGE", nullptr, buffer, 3), 1);
     EXPECT_EQ(buffer[0].date.year, 2016);
     EXPECT_EQ(buffer[0].dRate, static_cast<double>(0.03f));

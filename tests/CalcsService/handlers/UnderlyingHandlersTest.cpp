@@ -41,8 +41,14 @@ protected:
         fake().hooks.purgeProcessingQueues = &RecordPurge;
         fake().hooks.cleanUpRecords = &RecordCleanUp;
     }
-    static models::StockSettingsData& settingsOf(const std::string& symbol) {
-        return CalculationsSingleton::get_mutable_instance()[symbol];
+    static const models::StockSettingsData& settingsOf(const std::string& symbol) {
+        static const models::StockSettingsData none;
+        const models::StockSettingsData* found = CalculationsSingleton::get_mutable_instance().findSettings(symbol);
+        EXPECT_NE(found, nullptr) << symbol;
+        return found ? *found : none;
+    }
+    static bool hasSettings(const std::string& symbol) {
+        return CalculationsSingleton::get_mutable_instance().findSettings(symbol) != nullptr;
     }
 };
 
@@ -62,7 +68,9 @@ TEST_F(UnderlyingHandlers, SettingsReplaceTheSymbolsListsAndReachTheLibrary) {
     EXPECT_EQ(settings.rates2[0], 0.02f);
     EXPECT_EQ(settings.dividendAmounts, std::vector<float>{0.5f});
     EXPECT_TRUE(settings.useUserInputs);
-    EXPECT_EQ(settings.rate1ByExpiration.size(), 1u);  // the derived maps were rebuilt
+    ASSERT_EQ(settings.figures.size(), 1u);  // the figures were rebuilt
+    EXPECT_EQ(settings.figures[0].rate2, static_cast<double>(0.02f));
+    EXPECT_EQ(settings.figures[0].dividendCount, 1);
     EXPECT_EQ(g_calls, (decltype(g_calls){{"refresh", "SET1"}}));
     EXPECT_TRUE(anyContains(logged(), "info: received settings for SET1, expires: 1, divs: 1, useUserInputs: 1, "
                                       "ratesSource: 1, rates: 1 : "));
@@ -109,7 +117,7 @@ TEST_F(UnderlyingHandlers, SettingsOfTooManyExpirationsOrDividendsAreRefused) {
     run(handler, longSettingsBody("LONG", 10000, 10000).data());
     EXPECT_EQ(settingsOf("LONG").expirations.size(), 10000u);
     EXPECT_EQ(settingsOf("LONG").dividendDates.size(), 10000u);
-    EXPECT_EQ(settingsOf("LONG").rate1ByExpiration.size(), 10000u);
+    EXPECT_EQ(settingsOf("LONG").figures.size(), 10000u);
     EXPECT_EQ(g_calls, (decltype(g_calls){{"refresh", "LONG"}}));
     logged();
     g_calls.clear();
@@ -123,6 +131,20 @@ TEST_F(UnderlyingHandlers, SettingsOfTooManyExpirationsOrDividendsAreRefused) {
     EXPECT_TRUE(anyContains(lines, "error: settings for LONG refused: 10001 expirations and 1 dividends, at most "
                                    "10000 and 10000"));
     EXPECT_TRUE(anyContains(lines, "error: settings for LONG refused: 1 expirations and 10001 dividends"));
+}
+
+// The library takes symbols of at most 15 characters: a longer one is refused before anything is
+// kept, not kept in the service while the library never hears of it.
+TEST_F(UnderlyingHandlers, SettingsOfASymbolTooLongForTheLibraryKeepNothing) {
+    Handlers::SetStockSettingsHandler handler;
+    run(handler, settingsBody("SIXTEEN_CHARS_XY").data());
+    run(handler, settingsBody("FIFTEEN_CHARS_X").data());
+    EXPECT_FALSE(hasSettings("SIXTEEN_CHARS_XY"));
+    EXPECT_EQ(settingsOf("FIFTEEN_CHARS_X").expirations.size(), 1u);
+    EXPECT_EQ(g_calls, (decltype(g_calls){{"refresh", "FIFTEEN_CHARS_X"}}));
+    const auto lines = logged();
+    EXPECT_TRUE(anyContains(lines, "warning: settings symbol longer than 15 characters refused"));
+    EXPECT_FALSE(anyContains(lines, "received settings for SIXTEEN_CHARS_XY"));
 }
 
 // A formula of `components` components of one share each.
@@ -155,6 +177,28 @@ TEST_F(UnderlyingHandlers, DeliveryFormulasAreKeptAndHandedOn) {
     EXPECT_EQ(settingsOf("DLV1").deliveryComponents.at("DLV1A").size(), 2u);
     EXPECT_EQ(g_calls, (decltype(g_calls){{"DLV1/DLV1A", "12.500000/2"}}));
     EXPECT_TRUE(anyContains(logged(), "info: SetDeliveryFormulaHandler:DLV1-DLV1A"));
+}
+
+// A formula whose texts the library cannot take is refused whole: the settings keep nothing of it.
+TEST_F(UnderlyingHandlers, DeliveryFormulasTheLibraryCannotTakeKeepNothing) {
+    Handlers::SetDeliveryFormulaHandler handler;
+    WireWriter component;  // a component symbol of 7 characters
+    component.str("DLV3").str("DLV3A").f64(1.0).u32(2).str("XA").f64(50).str("SEVEN_C").f64(25).u32(100);
+    run(handler, component.data());
+    WireWriter formula;  // a formula of 16 characters
+    formula.str("DLV3").str("SIXTEEN_CHARS_XY").f64(1.0).u32(0).u32(100);
+    run(handler, formula.data());
+    WireWriter symbol;  // a symbol of 16 characters
+    symbol.str("SIXTEEN_CHARS_XY").str("F").f64(1.0).u32(0).u32(100);
+    run(handler, symbol.data());
+
+    EXPECT_FALSE(hasSettings("DLV3"));
+    EXPECT_FALSE(hasSettings("SIXTEEN_CHARS_XY"));
+    EXPECT_TRUE(g_calls.empty());
+    const auto lines = logged();
+    EXPECT_TRUE(anyContains(lines, "warning: delivery component symbol longer than 6 characters refused: SEVEN_C"));
+    EXPECT_TRUE(anyContains(lines, "warning: delivery formula longer than 15 characters refused"));
+    EXPECT_TRUE(anyContains(lines, "warning: delivery formula symbol longer than 15 characters refused"));
 }
 
 TEST_F(UnderlyingHandlers, RootMappingsSkipEmptyRoots) {

@@ -33,6 +33,14 @@ StockSettingsPacket request(std::vector<double> expirations, std::vector<double>
     return p;
 }
 
+// The figures of expiration e; a failure when it has none.
+const models::ExpirationFigures& at(const StockSettingsData& s, double e) {
+    static const models::ExpirationFigures none;
+    const models::ExpirationFigures* found = s.figuresAt(e);
+    EXPECT_NE(found, nullptr) << e;
+    return found ? *found : none;
+}
+
 TEST(StockSettingsData, CashDividendForwardAtTheExpiration) {
     StockSettingsData s;
     const double e = NOW + 300 * DAY;
@@ -40,13 +48,13 @@ TEST(StockSettingsData, CashDividendForwardAtTheExpiration) {
     s.applySettings(request({e}, {d}));
 
     // 1 × exp(265/365 × 0.05), the rate as the client's f32.
-    EXPECT_NEAR(s.firstCashDividendForward.at(e), 1.0369683, 5e-8);
-    EXPECT_NEAR(s.cashDividendForwardSum.at(e), 1.0369683, 5e-8);
-    EXPECT_EQ(s.firstCashDividendDate.at(e), d);
-    EXPECT_EQ(s.dividendCount.at(e), 1);
-    EXPECT_EQ(s.cashDividendCount.at(e), 1);
-    EXPECT_EQ(s.rate1ByExpiration.at(e), static_cast<double>(0.05f));
-    EXPECT_EQ(s.rate2ByExpiration.at(e), static_cast<double>(0.07f));
+    EXPECT_NEAR(at(s, e).firstCashDividendForward, 1.0369683, 5e-8);
+    EXPECT_NEAR(at(s, e).cashDividendForwardSum, 1.0369683, 5e-8);
+    EXPECT_EQ(at(s, e).firstCashDividendDate, d);
+    EXPECT_EQ(at(s, e).dividendCount, 1);
+    EXPECT_EQ(at(s, e).cashDividendCount, 1);
+    EXPECT_EQ(at(s, e).rate1, static_cast<double>(0.05f));
+    EXPECT_EQ(at(s, e).rate2, static_cast<double>(0.07f));
     EXPECT_TRUE(s.isStock);
 }
 
@@ -55,20 +63,20 @@ TEST(StockSettingsData, DividendsCountOnlyStrictlyBetweenNowAndTheExpiration) {
     StockSettingsData s;
     const double e = NOW + 100 * DAY;
     s.applySettings(request({e}, {NOW, e, nan, NOW - DAY, e + DAY}));
-    EXPECT_EQ(s.dividendCount.at(e), 0);
-    EXPECT_EQ(s.cashDividendCount.at(e), 0);
-    EXPECT_EQ(s.cashDividendForwardSum.at(e), 0.0);
-    EXPECT_EQ(s.firstCashDividendDate.at(e), 0.0);
+    EXPECT_EQ(at(s, e).dividendCount, 0);
+    EXPECT_EQ(at(s, e).cashDividendCount, 0);
+    EXPECT_EQ(at(s, e).cashDividendForwardSum, 0.0);
+    EXPECT_EQ(at(s, e).firstCashDividendDate, 0.0);
 }
 
 TEST(StockSettingsData, KindsElevenAndNinetyNineCountButAreNotCash) {
     StockSettingsData s;
     const double e = NOW + 100 * DAY;
     s.applySettings(request({e}, {NOW + DAY, NOW + 2 * DAY, NOW + 3 * DAY}, {11, 99, 42}));
-    EXPECT_EQ(s.dividendCount.at(e), 3);
-    EXPECT_EQ(s.cashDividendCount.at(e), 1);
-    EXPECT_EQ(s.firstCashDividendDate.at(e), NOW + 3 * DAY);
-    EXPECT_NEAR(s.cashDividendForwardSum.at(e), std::exp(97.0 / 365 * 0.05f), 1e-12);
+    EXPECT_EQ(at(s, e).dividendCount, 3);
+    EXPECT_EQ(at(s, e).cashDividendCount, 1);
+    EXPECT_EQ(at(s, e).firstCashDividendDate, NOW + 3 * DAY);
+    EXPECT_NEAR(at(s, e).cashDividendForwardSum, std::exp(97.0 / 365 * 0.05f), 1e-12);
 }
 
 TEST(StockSettingsData, FirstCashDividendIsTheFirstInTheRequestNotTheEarliest) {
@@ -77,9 +85,9 @@ TEST(StockSettingsData, FirstCashDividendIsTheFirstInTheRequestNotTheEarliest) {
     const double later = NOW + 50 * DAY;
     const double earlier = NOW + 10 * DAY;
     s.applySettings(request({e}, {later, earlier}));
-    EXPECT_EQ(s.firstCashDividendDate.at(e), later);
-    EXPECT_NEAR(s.firstCashDividendForward.at(e), std::exp(50.0 / 365 * 0.05f), 1e-12);
-    EXPECT_NEAR(s.cashDividendForwardSum.at(e), std::exp(50.0 / 365 * 0.05f) + std::exp(90.0 / 365 * 0.05f), 1e-12);
+    EXPECT_EQ(at(s, e).firstCashDividendDate, later);
+    EXPECT_NEAR(at(s, e).firstCashDividendForward, std::exp(50.0 / 365 * 0.05f), 1e-12);
+    EXPECT_NEAR(at(s, e).cashDividendForwardSum, std::exp(50.0 / 365 * 0.05f) + std::exp(90.0 / 365 * 0.05f), 1e-12);
 }
 
 TEST(StockSettingsData, EqualExpirationsShareOneKeyWithTheLaterRates) {
@@ -88,10 +96,10 @@ TEST(StockSettingsData, EqualExpirationsShareOneKeyWithTheLaterRates) {
     p.rates1 = {0.01f, 0.02f, 0.03f};
     s.applySettings(p);
     EXPECT_EQ(s.expirations.size(), 3u);
-    EXPECT_EQ(s.rate1ByExpiration.size(), 2u);
-    EXPECT_EQ(s.rate1ByExpiration.at(NOW + DAY), static_cast<double>(0.03f));
-    EXPECT_EQ(s.dividendCount.size(), 2u);
-    EXPECT_EQ(s.firstCashDividendForward.size(), 2u);
+    EXPECT_EQ(s.figures.size(), 2u);
+    EXPECT_EQ(at(s, NOW + DAY).rate1, static_cast<double>(0.03f));
+    EXPECT_EQ(at(s, NOW + 2 * DAY).rate1, static_cast<double>(0.02f));
+    EXPECT_EQ(s.figures.front().expiration, NOW + DAY);
 }
 
 TEST(StockSettingsData, RequestWithoutExpirationsKeepsTheEarlierMaps) {
@@ -106,8 +114,8 @@ TEST(StockSettingsData, RequestWithoutExpirationsKeepsTheEarlierMaps) {
     EXPECT_TRUE(s.rates1.empty());
     EXPECT_EQ(s.dividendDates.size(), 2u);
     EXPECT_FALSE(s.isStock);
-    EXPECT_EQ(s.rate1ByExpiration.size(), 1u);
-    EXPECT_EQ(s.dividendCount.at(e), 1);
+    EXPECT_EQ(s.figures.size(), 1u);
+    EXPECT_EQ(at(s, e).dividendCount, 1);
 }
 
 TEST(StockSettingsData, TruncatedRequestIsAppliedWithParallelVectors) {
@@ -125,8 +133,8 @@ TEST(StockSettingsData, TruncatedRequestIsAppliedWithParallelVectors) {
     EXPECT_EQ(s.rates2, std::vector<float>({0.02f, 0.04f}));
     EXPECT_TRUE(s.useUserInputs);
     EXPECT_EQ(s.ratesSource, 1u);
-    EXPECT_EQ(s.rate2ByExpiration.size(), 2u);
-    EXPECT_EQ(s.rate2ByExpiration.at(NOW + 2 * DAY), static_cast<double>(0.04f));
+    EXPECT_EQ(s.figures.size(), 2u);
+    EXPECT_EQ(at(s, NOW + 2 * DAY).rate2, static_cast<double>(0.04f));
 }
 
 TEST(StockSettingsData, NaNExpirationWrittenDirectlyIsOrderedLast) {
@@ -135,10 +143,12 @@ TEST(StockSettingsData, NaNExpirationWrittenDirectlyIsOrderedLast) {
     s.rates1 = {0.01f, 0.02f, 0.03f};
     s.rates2 = s.rates1;
     s.updateDividendForwards(NOW);
-    ASSERT_EQ(s.rate1ByExpiration.size(), 2u);
-    EXPECT_EQ(s.rate1ByExpiration.begin()->first, NOW + DAY);
-    EXPECT_TRUE(std::isnan(s.rate1ByExpiration.rbegin()->first));
-    EXPECT_EQ(s.rate1ByExpiration.rbegin()->second, static_cast<double>(0.03f));
+    ASSERT_EQ(s.figures.size(), 2u);
+    EXPECT_EQ(s.figures.front().expiration, NOW + DAY);
+    EXPECT_TRUE(std::isnan(s.figures.back().expiration));
+    EXPECT_EQ(s.figures.back().rate1, static_cast<double>(0.03f));
+    EXPECT_EQ(at(s, std::numeric_limits<double>::quiet_NaN()).rate1, static_cast<double>(0.03f));
+    EXPECT_EQ(s.figuresAt(NOW), nullptr);
 }
 
 // The figures of one expiration straight from their definition, dividend by dividend in list order.
@@ -183,16 +193,16 @@ TEST(StockSettingsData, LargeRequestIsAppliedQuicklyWithTheSameFigures) {
     StockSettingsData s;
     s.applySettings(p);
 
-    ASSERT_EQ(s.cashDividendForwardSum.size(), kCount);
+    ASSERT_EQ(s.figures.size(), kCount);
     for (std::size_t i = 0; i < kCount; i += 1601) {
         const double e = p.expirations[i];
-        const DirectFigures f = directFigures(p, e, s.rate1ByExpiration.at(e));
+        const DirectFigures f = directFigures(p, e, at(s, e).rate1);
         SCOPED_TRACE(i);
-        EXPECT_EQ(s.dividendCount.at(e), f.dividends);
-        EXPECT_EQ(s.cashDividendCount.at(e), f.cash);
-        EXPECT_EQ(s.firstCashDividendDate.at(e), f.firstDate);
-        EXPECT_EQ(s.firstCashDividendForward.at(e), f.firstForward);
-        EXPECT_NEAR(s.cashDividendForwardSum.at(e), f.sum, 1e-12 * std::abs(f.sum));
+        EXPECT_EQ(at(s, e).dividendCount, f.dividends);
+        EXPECT_EQ(at(s, e).cashDividendCount, f.cash);
+        EXPECT_EQ(at(s, e).firstCashDividendDate, f.firstDate);
+        EXPECT_EQ(at(s, e).firstCashDividendForward, f.firstForward);
+        EXPECT_NEAR(at(s, e).cashDividendForwardSum, f.sum, 1e-12 * std::abs(f.sum));
     }
 }
 
@@ -211,5 +221,98 @@ TEST(StockSettingsData, DeliveryFormulasAreReplacedPerFormulaAndCopiesShareTheLo
     EXPECT_EQ(copy.settingsMutex, s.settingsMutex);
     EXPECT_NE(StockSettingsData().settingsMutex, s.settingsMutex);
 }
+
+namespace caps {
+
+using models::StockSettingsMap;
+
+// Settings of `symbol` with `expirations` expirations and `dividends` dividends.
+StockSettingsPacket sized(const std::string& symbol, std::size_t expirations, std::size_t dividends) {
+    std::vector<double> e, d;
+    for (std::size_t i = 0; i < expirations; ++i)
+        e.push_back(NOW + static_cast<double>(i + 1) * DAY);
+    for (std::size_t i = 0; i < dividends; ++i)
+        d.push_back(NOW + static_cast<double>(i) * DAY + 1.0);
+    StockSettingsPacket p = request(std::move(e), std::move(d));
+    p.symbol = symbol;
+    return p;
+}
+
+// Past the symbol cap a new symbol is refused and nothing of it kept; known symbols still update.
+TEST(StockSettingsMap, ANewSymbolPastTheSymbolCapIsRefusedWhole) {
+    StockSettingsMap map({2, 100, 10, 100});
+    EXPECT_FALSE(map.applySettings(sized("A", 1, 1)));
+    EXPECT_FALSE(map.setDeliveryFormula("B", "B1", 100, {{"X", 1.0}}));
+
+    const auto refused = map.applySettings(sized("C", 1, 0));
+    ASSERT_TRUE(refused);
+    EXPECT_STREQ(refused->what, "symbols");
+    EXPECT_EQ(refused->held, 2u);
+    EXPECT_EQ(refused->cap, 2u);
+    EXPECT_TRUE(map.setDeliveryFormula("D", "D1", 100, {}));
+    EXPECT_EQ(map.find("C"), nullptr);
+    EXPECT_EQ(map.find("D"), nullptr);
+    EXPECT_EQ(map.symbols(), 2u);
+
+    EXPECT_FALSE(map.applySettings(sized("B", 3, 2)));
+    ASSERT_NE(map.find("B"), nullptr);
+    EXPECT_EQ(map.find("B")->expirations.size(), 3u);
+    EXPECT_EQ(map.find("B")->deliveryValues.at("B1"), 100u);
+    EXPECT_EQ(map.entries(), 2u + 5u);
+}
+
+// Expirations and dividends count together; a request that would pass the cap changes nothing, one
+// that needs no more room than its symbol holds is taken, and a request without expirations still
+// counts the figures it keeps.
+TEST(StockSettingsMap, ExpirationsAndDividendsOverAllSymbolsAreCapped) {
+    StockSettingsMap map({10, 10, 10, 100});
+    EXPECT_FALSE(map.applySettings(sized("A", 4, 2)));
+    EXPECT_FALSE(map.applySettings(sized("B", 2, 2)));
+    EXPECT_EQ(map.entries(), 10u);
+
+    const auto refused = map.applySettings(sized("A", 5, 2));
+    ASSERT_TRUE(refused);
+    EXPECT_STREQ(refused->what, "expirations and dividends");
+    EXPECT_EQ(refused->held, 10u);
+    EXPECT_EQ(refused->asked, 11u);
+    EXPECT_EQ(refused->cap, 10u);
+    EXPECT_EQ(map.find("A")->expirations.size(), 4u);
+    EXPECT_TRUE(map.applySettings(sized("C", 0, 1)));
+    EXPECT_EQ(map.find("C"), nullptr);
+
+    EXPECT_FALSE(map.applySettings(sized("A", 2, 4)));  // as much room as before
+    EXPECT_FALSE(map.applySettings(sized("A", 0, 1)));  // keeps the figures of its 2 expirations
+    EXPECT_EQ(map.find("A")->figures.size(), 2u);
+    EXPECT_EQ(map.entries(), 2u + 1u + 4u);
+    EXPECT_TRUE(map.applySettings(sized("A", 0, 6)));
+    EXPECT_FALSE(map.applySettings(sized("A", 0, 4)));
+    EXPECT_EQ(map.entries(), 10u);
+}
+
+// Formulas and their components over all symbols are capped; a known formula is replaced in place.
+TEST(StockSettingsMap, DeliveryFormulasAndTheirComponentsAreCapped) {
+    StockSettingsMap map({10, 10, 2, 3});
+    const Packets::Incoming::DeliveryComponentList two{{"X", 1.0}, {"Y", 2.0}};
+    EXPECT_FALSE(map.setDeliveryFormula("A", "A1", 100, two));
+    const auto components = map.setDeliveryFormula("B", "B1", 100, two);
+    ASSERT_TRUE(components);
+    EXPECT_STREQ(components->what, "delivery components");
+    EXPECT_EQ(components->asked, 4u);
+    EXPECT_EQ(map.find("B"), nullptr);
+
+    EXPECT_FALSE(map.setDeliveryFormula("B", "B1", 100, {{"Z", 1.0}}));
+    const auto formulas = map.setDeliveryFormula("A", "A2", 100, {});
+    ASSERT_TRUE(formulas);
+    EXPECT_STREQ(formulas->what, "delivery formulas");
+    EXPECT_EQ(map.find("A")->deliveryValues.count("A2"), 0u);
+
+    EXPECT_FALSE(map.setDeliveryFormula("A", "A1", 150, {{"Z", 3.0}, {"W", 4.0}}));
+    EXPECT_EQ(map.find("A")->deliveryValues.at("A1"), 150u);
+    EXPECT_EQ(map.find("A")->deliveryComponents.at("A1").size(), 2u);
+    EXPECT_EQ(map.formulas(), 2u);
+    EXPECT_EQ(map.components(), 3u);
+}
+
+}  // namespace caps
 
 }  // namespace

@@ -73,9 +73,13 @@ TEST(NamedCurve, StepFunctionOverItsPoints) {
     EXPECT_DOUBLE_EQ(store.GetCurveRate("MSFT", Date(2014, 9, 15)), 0.09);
     EXPECT_DOUBLE_EQ(store.GetCurveRate(nullptr, Date(2014, 9, 15)), 0.09);
 
-    // Each load replaces the whole curve.
-    Load(store, "IBM", {Point(Date(2015, 1, 1), 0.03)});
+    // Each load replaces the whole curve; points come in any order, and of two on one date the later counts.
+    Load(store, "IBM",
+         {Point(Date(2015, 3, 1), 0.05, 0.5), Point(Date(2015, 1, 1), 0.03), Point(Date(2015, 3, 1), 0.06, 0.6)});
     EXPECT_DOUBLE_EQ(store.GetCurveRate("IBM", Date(2014, 9, 15)), 0.03);
+    EXPECT_DOUBLE_EQ(store.GetCurveRate("IBM", Date(2015, 2, 28)), 0.03);
+    EXPECT_DOUBLE_EQ(store.GetCurveRate("IBM", Date(2015, 3, 1)), 0.06);
+    EXPECT_DOUBLE_EQ(store.GetCurveSecondRate("IBM", Date(2016, 1, 1)), 0.6);
 }
 
 TEST(SetYieldCurve, NothingToLoadChangesNothing) {
