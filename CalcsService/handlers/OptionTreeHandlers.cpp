@@ -12,6 +12,7 @@
 #include "models/Calculations.h"
 #include "models/RequestStop.h"
 #include "packets/OptionTreePacket.h"
+#include "packets/RequestLimits.h"
 
 namespace Handlers {
 
@@ -90,10 +91,19 @@ private:
 };
 
 // Sets the library's date from the request, registers the tree, logs its summary at `level` and
-// applies the underlying's stock settings when it has any.
+// applies the underlying's stock settings when it has any. A tree of more strikes than one request may
+// register is refused whole.
 void buildTree(Packets::RequestStream& request, bool wideIds, const char* prefix, Logging::Log::severity_level level) {
     OptionTreeHead head;
     Packets::Incoming::readOptionTreeHead(request, head);
+    const std::uint64_t strikes = Packets::Incoming::countOptionTreeStrikes(request, head, wideIds);
+    if (strikes > Packets::Incoming::MAX_OPTION_TREE_REQUEST_STRIKES) {
+        LOG_SEV(error) << (wideIds ? "BUILD_OPTION_TREEv3" : "BUILD_OPTION_TREE") << " request for "
+                       << Logging::EscapeClientText(head.symbol) << "," << Logging::EscapeClientText(head.root)
+                       << " of " << head.expirationCount << " expirations and " << strikes << " strikes: more than "
+                       << Packets::Incoming::MAX_OPTION_TREE_REQUEST_STRIKES << ", refused";
+        return;
+    }
     setGlobalDate(head.date);
     TreeRegistration registration(head, prefix);
     Packets::Incoming::walkOptionTree(request, head, wideIds, registration);

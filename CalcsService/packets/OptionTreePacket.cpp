@@ -70,4 +70,17 @@ void walkOptionTree(RequestStream& in, const OptionTreeHead& head, bool wideIds,
     }
 }
 
+std::uint64_t countOptionTreeStrikes(RequestStream in, const OptionTreeHead& head, bool wideIds) {
+    class Counter : public OptionTreeVisitor {
+    public:
+        void expiration(const OptionTreeExpiration&) override {}
+        void strike(const OptionTreeExpiration&, const OptionTreeStrikeRecord&) override { ++strikes; }
+        void invalidExpiration(const OptionTreeExpiration&) override {}
+        void invalidStrike(const OptionTreeExpiration&, const OptionTreeStrikeRecord&) override {}
+        std::uint64_t strikes = 0;
+    } counter;
+    walkOptionTree(in, head, wideIds, counter);
+    return counter.strikes;
+}
+
 }  // namespace Packets::Incoming

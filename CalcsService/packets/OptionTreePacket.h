@@ -56,4 +56,7 @@ RequestStream& readOptionTreeHead(RequestStream& in, OptionTreeHead& head);
 // or the first invalid record; also stops when the body ends.
 void walkOptionTree(RequestStream& in, const OptionTreeHead& head, bool wideIds, OptionTreeVisitor& visitor);
 
+// How many strikes the walk of the body from `in` would report.
+std::uint64_t countOptionTreeStrikes(RequestStream in, const OptionTreeHead& head, bool wideIds);
+
 }  // namespace Packets::Incoming
