@@ -179,6 +179,15 @@ TEST(LogFileRefusal, FifoIsRefusedAtOnceAndTheFileLogResumesWhenItIsGone) {
                 HasSubstr("logging failed, records are dropped: log file " + fifo + " refused: not a regular file"));
     // The refused file takes nothing from the other sinks.
     EXPECT_EQ(testsupport::readLines(dir.path() / "Other" / todaysLogFileName("Other")).size(), 1u);
+    {
+        // Nor is it written to while something reads it.
+        const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        ASSERT_GE(reader, 0);
+        LOG_SEV(info) << "while read";
+        char byte;
+        EXPECT_LE(::read(reader, &byte, 1), 0);
+        ::close(reader);
+    }
 
     boost::filesystem::remove(fifo);
     LOG_SEV(info) << "once it is gone";
