@@ -414,23 +414,22 @@ int QueryServiceStatus(const std::string& name, ServiceStatus& status) {
 int StartService(const std::string& name) {
     if (int error = OpenService(name))
         return error;
+    // The lock is held from the state check to the pending record, so the new process (which waits for
+    // the lock in ConnectServiceController) always finds its own record, and two starts never both run.
+    CServiceLock lock(name);
+    if (lock.Error())
+        return lock.Error();
+    // Removed, or marked for removal, while the lock was waited for; no removal deletes it from here on.
+    if (!ServiceExists(name))
+        return ERROR_SERVICE_DOES_NOT_EXIST;
+    if (RemovingProcess(name) != 0)
+        return ERROR_SERVICE_MARKED_FOR_DELETE;
     std::string commandLine;
     if (int error = RegQueryStringValue(RegistryHive::LocalMachine, ServiceKey(name), "ImagePath", commandLine))
         return error;
     std::string program;
     std::vector<std::string> args;
     SplitCommandLine(commandLine, program, args);
-
-    // The lock is held from the state check to the pending record, so the new process (which waits for
-    // the lock in ConnectServiceController) always finds its own record, and two starts never both run.
-    CServiceLock lock(name);
-    if (lock.Error())
-        return lock.Error();
-    // Removed, or marked for removal, while the lock was waited for.
-    if (!ServiceExists(name))
-        return ERROR_SERVICE_DOES_NOT_EXIST;
-    if (RemovingProcess(name) != 0)
-        return ERROR_SERVICE_MARKED_FOR_DELETE;
     StatusRecord current;
     if (int error = CurrentRecord(name, current))
         return error;
