@@ -5,10 +5,8 @@
 #include <csignal>
 #include <cstdint>
 #include <cstring>
-#include <filesystem>
 #include <optional>
 #include <sstream>
-#include <system_error>
 #include <thread>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,14 +15,11 @@
 #include "FileLock.h"
 #include "Text.h"
 #include "platform/AtomicFile.h"
-#include "platform/PlatformRoot.h"
 #include "platform/ProcessHandle.h"
 #include "platform/Processes.h"
 #include "platform/Registry.h"
 
 namespace platform {
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -269,11 +264,9 @@ std::vector<std::string> SplitLines(const std::string& text) {
 
 // 0 when the registry's folder is one or does not exist yet, else why it cannot be one.
 int RegistryFolderError() {
-    std::error_code ec;
-    const fs::file_status folder = fs::status(fs::path(PlatformRoot()) / "registry", ec);
-    if (ec && ec != std::errc::no_such_file_or_directory)
-        return ec.value();
-    return fs::exists(folder) && !fs::is_directory(folder) ? ENOTDIR : 0;
+    detail::CDescriptor folder;
+    const int error = detail::OpenRootFolder("registry", false, folder);
+    return error == ENOENT ? 0 : error;
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/PlatformTestSupport.h"
+#include "platform/ServiceControl.h"
 
 namespace {
 
@@ -135,6 +136,8 @@ TEST_F(RegistryTest, RegistryOrHiveFolderThatIsALinkIsNeverEntered) {
     };
     fs::create_directory_symlink(outside.path(), registry);
     refusedEverywhere();
+    // The service manager says why it finds no service.
+    EXPECT_EQ(OpenService("TeskLocalSvc"), ELOOP);
 
     fs::remove(registry);
     fs::create_directories(registry);
