@@ -41,6 +41,14 @@ DllDateTime COptionGroup::ExpirationStamp() const {
     return ::ExpirationStamp(m_settlement, m_pFirstOption ? m_pFirstOption->Expiry() : DllDate{});
 }
 
+void COptionGroup::ForEachOption(const std::function<void(CBaseOptionRecord*)>& visit) const {
+    for (CBaseOptionRecord* o = m_pFirstOption; o; o = o->m_pNext) {
+        visit(o);
+        if (o->m_pPair)
+            visit(o->m_pPair);
+    }
+}
+
 SGroupCarry COptionGroup::Carry() const { return m_carry.Load(); }
 
 SGroupCarry COptionGroup::UpdateAtmOption(const DllDateTime& tape, const CBaseOptionRecord* calculating) {
@@ -81,15 +89,10 @@ bool COptionGroup::TakeCarryForOptions(double carry, double T) {
 
 void COptionGroup::RecalculateCarryTakers(const CBaseOptionRecord* calculating) const {
     CRecordProcessor& processor = CRecordProcessor::Instance();
-    auto recalculate = [&](CBaseOptionRecord* option) {
+    ForEachOption([&](CBaseOptionRecord* option) {
         if (option != calculating && option->HasQuote() && option->TakesGroupCarry())
             processor.Post(option);
-    };
-    for (CBaseOptionRecord* option = m_pFirstOption; option; option = option->m_pNext) {
-        recalculate(option);
-        if (option->m_pPair)
-            recalculate(option->m_pPair);
-    }
+    });
 }
 
 CBaseOptionRecord* COptionGroup::FindAtmOption(const DllDateTime& tape) const {

@@ -14,6 +14,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <shared_mutex>
 #include <vector>
@@ -50,6 +51,9 @@ public:
 
     // The adjusted expiration when set, else the first option's expiry at 16:00.
     DllDateTime ExpirationStamp() const;
+
+    // Each option of the main list followed by its pair, in strike order.
+    void ForEachOption(const std::function<void(CBaseOptionRecord*)>& visit) const;
 
     // Finds the at-the-money pair and derives the carry from it; returns the carry it stored. The
     // caller holds the underlying's m_lock shared; `calculating`, the option whose calculation asks,

@@ -56,16 +56,6 @@ void HangPair(CBaseOptionRecord* call, CBaseOptionRecord* put) {
         put->m_pNext->m_pPrev = put;
 }
 
-// Each option of the group's main list followed by its pair, in strike order.
-template <class Visit>
-void ForEachInStrikeOrder(const COptionGroup& group, Visit visit) {
-    for (CBaseOptionRecord* o = group.m_pFirstOption; o; o = o->m_pNext) {
-        visit(o);
-        if (o->m_pPair)
-            visit(o->m_pPair);
-    }
-}
-
 }  // namespace
 
 CBaseUnderlyingRecord::CBaseUnderlyingRecord(const std::string& symbol, PFN_DIVI_CALLBACK dividendCallback)
@@ -140,7 +130,7 @@ std::vector<CBaseOptionRecord*> CBaseUnderlyingRecord::GiveFirstPriceToQuotedOpt
     if (!m_pOptionData)
         return recalculate;
     for (const auto& group : m_pOptionData->m_groups)
-        ForEachInStrikeOrder(*group, [&](CBaseOptionRecord* o) {
+        group->ForEachOption([&](CBaseOptionRecord* o) {
             if (o->HasQuote() && o->TakeFirstUnderlyingPrice(price) && o->PricesOnUnderlying())
                 recalculate.push_back(o);
         });
@@ -297,7 +287,7 @@ void CBaseUnderlyingRecord::FetchGroupDividends(const std::shared_ptr<COptionGro
         return;
     group->SetDividends(std::move(*dividends));
     std::shared_lock<std::shared_mutex> lock(m_lock);
-    ForEachInStrikeOrder(*group, [](CBaseOptionRecord* o) { o->SetDirty(); });
+    group->ForEachOption([](CBaseOptionRecord* o) { o->SetDirty(); });
 }
 
 void CBaseUnderlyingRecord::RefreshDividends() {
@@ -340,7 +330,7 @@ std::vector<CBaseOptionRecord*> CBaseUnderlyingRecord::OptionsInOrder() const {
     std::shared_lock<std::shared_mutex> lock(m_lock);
     if (m_pOptionData)
         for (const auto& group : m_pOptionData->m_groups)
-            ForEachInStrikeOrder(*group, [&](CBaseOptionRecord* o) { options.push_back(o); });
+            group->ForEachOption([&](CBaseOptionRecord* o) { options.push_back(o); });
     return options;
 }
 
@@ -350,7 +340,7 @@ std::vector<CBaseOptionRecord*> CBaseUnderlyingRecord::OptionsOfRoot(const std::
     if (m_pOptionData)
         for (const auto& group : m_pOptionData->m_groups)
             if (group->m_pFirstOption && group->m_pFirstOption->Root() == root)
-                ForEachInStrikeOrder(*group, [&](CBaseOptionRecord* o) { options.push_back(o); });
+                group->ForEachOption([&](CBaseOptionRecord* o) { options.push_back(o); });
     return options;
 }
 
@@ -361,7 +351,7 @@ std::vector<std::pair<DllDateTime, std::vector<int64_t>>> CBaseUnderlyingRecord:
         return groups;
     for (const auto& group : m_pOptionData->m_groups) {
         std::vector<int64_t> ids;
-        ForEachInStrikeOrder(*group, [&](CBaseOptionRecord* o) { ids.push_back(o->ForeignId()); });
+        group->ForEachOption([&](CBaseOptionRecord* o) { ids.push_back(o->ForeignId()); });
         groups.emplace_back(group->ExpirationStamp(), std::move(ids));
     }
     return groups;
@@ -372,7 +362,7 @@ int CBaseUnderlyingRecord::MarkGroupsForRecalculation() {
     if (!m_pOptionData)
         return 0;
     for (const auto& group : m_pOptionData->m_groups)
-        ForEachInStrikeOrder(*group, [](CBaseOptionRecord* o) { o->SetDirty(); });
+        group->ForEachOption([](CBaseOptionRecord* o) { o->SetDirty(); });
     return static_cast<int>(m_pOptionData->m_groups.size());
 }
 
@@ -392,7 +382,7 @@ void CBaseUnderlyingRecord::LogUnderlyingRecord() const {
         if (!group->m_pFirstOption)
             continue;
         LogExpiryChain(group->m_pFirstOption->Expiry());
-        ForEachInStrikeOrder(*group, [](const CBaseOptionRecord* o) { o->LogOptionRecord(); });
+        group->ForEachOption([](const CBaseOptionRecord* o) { o->LogOptionRecord(); });
     }
 }
 
