@@ -23,13 +23,9 @@ constexpr std::uint64_t MAX_RISK_2D_POINTS = 10000;
 // with its greeks, at one point (RISK_2D: a point of the axis or a strike of its table; RISK_TABLE: a
 // slide, at each volatility; CALC_RISK_CHART_DATA: a cell of either table). A request's work grows with
 // it, at up to about 2 microseconds of CPU a valuation (an American put with a dividend, with a
-// volatility shift): within the bound, at most about 8 seconds. 1,000 positions over 1,000 points
-// with their strike table make 2,000,000.
-constexpr std::uint64_t MAX_POSITION_VALUATIONS = 4000000;
-
-// Strikes (each a call and a put) one BUILD_OPTION_TREE registers: the library takes about 0.1 ms of
-// CPU for each, and a root lists a few thousand.
-constexpr std::uint64_t MAX_OPTION_TREE_REQUEST_STRIKES = 50000;
+// volatility shift), and more on a loaded machine: within the bound, at most about 6 to 8 seconds.
+// 1,000 positions over 1,000 points with their strike table make 2,000,000.
+constexpr std::uint64_t MAX_POSITION_VALUATIONS = 3000000;
 
 // Strikes (each a call and a put) one BUILD_OPTION_TREE registers: the library takes about 0.1 ms of
 // CPU for each, and a root lists a few thousand.

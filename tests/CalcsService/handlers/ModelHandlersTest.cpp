@@ -117,19 +117,19 @@ bool risk2DAccepted(const std::vector<std::uint8_t>& body) {
 }
 
 // A chart values each underlying's positions at every point and, with its strike table, at each of
-// their strikes (one per position at most): 4,000,000 valuations are the most a request may ask for.
+// their strikes (one per position at most): 3,000,000 valuations are the most a request may ask for.
 TEST_F(ModelHandlers, ARisk2DRequestOfTooManyValuationsIsRefusedBeforeItIsComputed) {
-    EXPECT_TRUE(risk2DAccepted(risk2DBody(400, 9999, false)));
-    EXPECT_FALSE(risk2DAccepted(risk2DBody(401, 9999, false)));
-    EXPECT_TRUE(risk2DAccepted(risk2DBody(400, 9599, true)));  // 400 x (9,600 + 400)
-    EXPECT_FALSE(risk2DAccepted(risk2DBody(400, 9600, true)));
+    EXPECT_TRUE(risk2DAccepted(risk2DBody(300, 9999, false)));
+    EXPECT_FALSE(risk2DAccepted(risk2DBody(301, 9999, false)));
+    EXPECT_TRUE(risk2DAccepted(risk2DBody(300, 9699, true)));  // 300 x (9,700 + 300)
+    EXPECT_FALSE(risk2DAccepted(risk2DBody(300, 9700, true)));
     logged();
 
     Handlers::RiskChart2DHandler handler;
-    EXPECT_TRUE(run(handler, risk2DBody(401, 9999, false)).empty());
+    EXPECT_TRUE(run(handler, risk2DBody(301, 9999, false)).empty());
     const auto lines = logged();
-    EXPECT_TRUE(anyContains(lines, "error: RISK_2D request of 1 underlyings, 10000 points and 401 positions: up to "
-                                   "4010000 position valuations, more than 4000000, refused"));
+    EXPECT_TRUE(anyContains(lines, "error: RISK_2D request of 1 underlyings, 10000 points and 301 positions: up to "
+                                   "3010000 position valuations, more than 3000000, refused"));
     EXPECT_FALSE(anyContains(lines, "RiskChart::chart"));
 }
 
@@ -144,21 +144,21 @@ double priceThenStop(int, int, int, int, const double*, const double*, const dou
     return 2.0;
 }
 
-// Each position of either list fills 21 rows by 8 days: 23,810 positions make 4,000,080 valuations.
+// Each position of either list fills 21 rows by 8 days: 17,858 positions make 3,000,144 valuations.
 TEST_F(ModelHandlers, RiskChartDataOfTooManyValuationsIsRefusedBeforeItIsComputed) {
     fake().hooks.calcTheoPrice = &priceThenStop;
     g_prices = 0;
     WireWriter w;
     w.str("RC").u8(0).u8(0).f64(0.01).u32(1).f64(0).f64(0).f64(100).f64(localMs(2024, 1, 2));
-    w.f64(localMs(2024, 1, 2)).f64(5).f64(7).u8(1).u32(23809);
-    for (int i = 0; i < 23809; ++i)
+    w.f64(localMs(2024, 1, 2)).f64(5).f64(7).u8(1).u32(17857);
+    for (int i = 0; i < 17857; ++i)
         writePosition(w, 0.5);
     w.u32(1);
     writePosition(w, 0.5);
     Handlers::RiskChartDataHandler handler;
     EXPECT_TRUE(run(handler, w.data()).empty());
-    EXPECT_TRUE(anyContains(logged(), "error: CALC_RISK_CHART_DATA request of 23809 and 1 positions: 4000080 "
-                                      "position valuations, more than 4000000, refused"));
+    EXPECT_TRUE(anyContains(logged(), "error: CALC_RISK_CHART_DATA request of 17857 and 1 positions: 3000144 "
+                                      "position valuations, more than 3000000, refused"));
     EXPECT_EQ(g_prices.load(), 0);
 }
 

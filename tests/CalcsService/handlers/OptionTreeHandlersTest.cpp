@@ -143,33 +143,6 @@ TEST_F(OptionTree, RegistersFiftyThousandStrikesAndRefusesATreeOfMoreWhole) {
     EXPECT_EQ(g_settingsApplied, 0);
 }
 
-// One request registers at most 50,000 strikes, counted as the walk would report them before any is
-// registered: ten full expirations and a strike that ends the walk pass, one strike more is refused.
-TEST_F(OptionTree, RegistersFiftyThousandStrikesAndRefusesATreeOfMoreWhole) {
-    const auto tree = [](std::int32_t lastCall) {
-        WireWriter w = head("TREE8", 11);
-        std::int32_t id = 0;
-        for (std::uint8_t month = 0; month < 10; ++month) {
-            expiration(w, 2031, month, 1, 5000);
-            for (int i = 1; i <= 5000; ++i, id += 2)
-                strike(w, id + 1, id + 2, static_cast<float>(i));
-        }
-        expiration(w, 2031, 10, 1, 1);
-        strike(w, lastCall, 1, 1.0f);
-        return w.data();
-    };
-    run(m_handler, tree(0));  // a zero id: invalid, the walk ends there
-    EXPECT_EQ(g_registered.size(), 100000u);
-    logged();
-
-    g_registered.clear();
-    run(m_handler, tree(1));
-    EXPECT_TRUE(g_registered.empty());
-    EXPECT_TRUE(anyContains(logged(), "error: BUILD_OPTION_TREE request for TREE8,ROOT of 11 expirations and 50001 "
-                                      "strikes: more than 50000, refused"));
-    EXPECT_EQ(g_settingsApplied, 0);
-}
-
 TEST_F(OptionTree, StopsAtTheEndOfTheBodyWhateverTheCountsSay) {
     WireWriter w = head("TREE5", 1000);
     expiration(w, 2030, 0, 17, 1);
