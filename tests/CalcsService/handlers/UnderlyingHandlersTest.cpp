@@ -2,6 +2,8 @@
 // settings model and the library.
 #include "handlers/UnderlyingHandlers.h"
 
+#include <atomic>
+#include <thread>
 #include <utility>
 
 #include <gtest/gtest.h>
@@ -214,6 +216,39 @@ TEST_F(UnderlyingHandlers, RootMappingsSkipEmptyRoots) {
     run(handler, none.data());
     EXPECT_TRUE(anyContains(logged(), "info: Loaded root to underling mapping:0"));
     EXPECT_EQ(g_calls.size(), 2u);
+}
+
+std::atomic<int> g_mappedRoots{0};
+void CountMapping(const char*, const char*) { ++g_mappedRoots; }
+void IgnoreReset() {}
+
+// The mapped roots counted against their cap are forgotten when a disconnect's release runs on
+// another thread than the requests; neither tears the other, and once both are done the room is back.
+TEST_F(UnderlyingHandlers, RootMappingsAndTheirReleaseMayOverlap) {
+    fake().hooks.addRoot2SymbolMapping = &CountMapping;
+    fake().hooks.purgeProcessingQueues = &IgnoreReset;
+    fake().hooks.cleanUpRecords = &IgnoreReset;
+    Handlers::Root2UnderlyingMapHandler handler;
+    const auto roots = [](int first, int count) {
+        WireWriter w;
+        w.i32(count);
+        for (int i = first; i < first + count; ++i)
+            w.str("R" + std::to_string(i)).str("U");
+        return w.data();
+    };
+    std::thread releases([] {
+        for (int i = 0; i < 50; ++i)
+            Bridge::Reset();
+    });
+    for (int i = 0; i < 50; ++i)
+        run(handler, roots(i * 1000, 1000));
+    releases.join();
+    EXPECT_EQ(g_mappedRoots.load(), 50 * 1000);  // never near the cap
+
+    Bridge::Reset();
+    g_mappedRoots = 0;
+    run(handler, roots(0, 100000));
+    EXPECT_EQ(g_mappedRoots.load(), 100000);
 }
 
 TEST_F(UnderlyingHandlers, ResetAndDumpReachTheLibrary) {
