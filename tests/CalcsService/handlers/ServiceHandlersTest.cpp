@@ -8,6 +8,7 @@
 
 #include "HandlerFixture.h"
 #include "HandlerTestSupport.h"
+#include "packets/RequestRefused.h"
 #include "service/ConfigInfo.h"
 #include "support/WireWriter.h"
 
@@ -79,6 +80,27 @@ TEST_F(ServiceHandlers, OverlongOrUnstorableTextsAreRefusedOneByOne) {
     run(proxy, w.data());
     EXPECT_EQ(config().proxyIP(), "");
     EXPECT_EQ(config().proxyPort(), 8080);
+}
+
+// A body that ends inside a field is refused before anything is set or saved; the packet processor logs it.
+TEST_F(ServiceHandlers, CutOffSettingsAreRefusedWholeAndTextsAreLoggedEscaped) {
+    const std::string server = config().updateServer();
+    boost::filesystem::remove(ConfigInfo::getConfigFilePath());
+    Handlers::SetAutoUpdateParamsHandler autoUpdateHandler;
+    EXPECT_THROW(run(autoUpdateHandler, WireWriter().str("updates.cut.test").str("/check").u32(8).data()),
+                 Packets::RequestRefused);
+    Handlers::ProxyInfoHandler proxy;
+    EXPECT_THROW(run(proxy, WireWriter().u8(1).str("10.9.9.9").data()), Packets::RequestRefused);
+
+    EXPECT_EQ(config().updateServer(), server);
+    EXPECT_NE(config().checkVersionPath(), "/check");
+    EXPECT_NE(config().proxyIP(), "10.9.9.9");
+    EXPECT_FALSE(boost::filesystem::exists(ConfigInfo::getConfigFilePath()));
+    EXPECT_TRUE(logged().empty());
+
+    // A whole request's texts are logged with their control bytes written out.
+    run(autoUpdateHandler, autoUpdate("esc\x1b[2Jape", "", ""));
+    EXPECT_TRUE(anyContains(logged(), "info: autoupdate params updated: ( IP: esc\\x1b[2Jape, "));
 }
 
 TEST_F(ServiceHandlers, ProxySettingsAreStoredAndAnEmptyAddressClearsIt) {
