@@ -5,6 +5,7 @@
 #include <sstream>
 #include <utility>
 
+#include "BeneathRoot.h"
 #include "platform/AtomicFile.h"
 #include "platform/PlatformRoot.h"
 #include "platform/Processes.h"
@@ -49,8 +50,12 @@ std::string SessionConfigPath() {
 }
 
 int ReadSessionConfig(SessionConfig& config) {
+    // Read relative to the root held open, so a link put in place of the file is refused (ELOOP).
+    detail::CDescriptor root;
+    if (int error = detail::OpenFolder(PlatformRoot(), false, root))
+        return error;
     std::string text;
-    if (int error = ReadWholeFile(SessionConfigPath(), text))
+    if (int error = ReadWholeFileAt(root.Get(), "session.conf", text))
         return error;
     std::istringstream in(text);
     SessionConfig read;

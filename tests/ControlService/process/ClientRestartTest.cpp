@@ -225,7 +225,7 @@ TEST_F(ClientRestartTest, StopWakesAWaitingRestartWithoutALaunch) {
     EXPECT_THAT(messages(), ElementsAre("warning the service is stopping, restart of " + path + " ignored"));
 }
 
-TEST_F(ClientRestartTest, SessionFileThatIsNoRegularFileOrTooLargeFailsAtOnce) {
+TEST_F(ClientRestartTest, SessionFileThatIsNoRegularFileTooLargeOrALinkFailsAtOnce) {
     const std::string path = copy(TESK_PROBE, "TeskClient" + m_suffix);
     const std::string session = platform::SessionConfigPath();
     const auto restart = [&] {
@@ -237,9 +237,16 @@ TEST_F(ClientRestartTest, SessionFileThatIsNoRegularFileOrTooLargeFailsAtOnce) {
     fs::remove(session);
     std::ofstream(session) << "ShellProcess=" << shellName() << "\n#" << std::string(1024 * 1024, 'x') << "\n";
     restart();
+    // A link in the file's place, even to a valid file, is not followed.
+    fs::remove(session);
+    const std::string outside = session + ".outside";
+    std::ofstream(outside) << "ShellProcess=" << shellName() << "\n";
+    fs::create_symlink(outside, session);
+    restart();
     const std::string failed = "error no user session: can't read the ShellProcess of " + session + ": ";
     EXPECT_THAT(messages(), ElementsAre("info try to run:" + path, failed + std::to_string(EINVAL),
-                                        "info try to run:" + path, failed + std::to_string(EFBIG)));
+                                        "info try to run:" + path, failed + std::to_string(EFBIG),
+                                        "info try to run:" + path, failed + std::to_string(ELOOP)));
     EXPECT_THAT(reports(), ::testing::IsEmpty());
 }
 
