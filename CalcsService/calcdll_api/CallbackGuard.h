@@ -4,6 +4,7 @@
 
 #include <exception>
 
+#include "Logging/ClientText.h"
 #include "Logging/Log.h"
 
 namespace Bridge {
@@ -15,7 +16,7 @@ Result guardedCallback(const char* name, Result fallback, Body body) noexcept {
         return body();
     } catch (const std::exception& e) {
         try {
-            LOG_SEV(error) << name << " failed: " << e.what();
+            LOG_SEV(error) << name << " failed: " << Logging::EscapeClientText(e.what());
         } catch (...) {
         }
     } catch (...) {

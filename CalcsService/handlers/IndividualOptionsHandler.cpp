@@ -4,6 +4,7 @@
 
 #include <boost/exception/exception.hpp>
 
+#include "Logging/ClientText.h"
 #include "Logging/Log.h"
 #include "calcdll_api/IndividualOptionsFeed.h"
 
@@ -34,7 +35,7 @@ void IndividualOptionsHandler<Packet>::handle(RequestStream& request, std::vecto
     } catch (const boost::exception&) {
         LOG_SEV(error) << "CalculateIndividualTheoasAndGreeksHandler boost exception";
     } catch (const std::exception& e) {
-        LOG_SEV(error) << "CalculateIndividualTheoasAndGreeksHandler exception : " << e.what();
+        LOG_SEV(error) << "CalculateIndividualTheoasAndGreeksHandler exception : " << Logging::EscapeClientText(e.what());
     } catch (...) {
         LOG_SEV(fatal) << "CalculateIndividualTheoasAndGreeksHandler cauth unknown exception, SEH?";
     }

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <exception>
 
+#include "Logging/ClientText.h"
 #include "handlers/HandlerGuard.h"
 #include "models/Calculations.h"
 #include "models/RiskChart/RiskChart2D.h"
@@ -71,7 +72,7 @@ void RiskTableHandler::handle(Packets::RequestStream& request, std::vector<std::
         });
     } catch (const std::exception& e) {
         reply.clear();
-        LOG_SEV(error) << "RiskTableHandler::handle" << e.what();
+        LOG_SEV(error) << "RiskTableHandler::handle" << Logging::EscapeClientText(e.what());
     } catch (...) {
         reply.clear();
         LOG_SEV(fatal) << "RiskTableHandler cauth unknown exception, SEH?";

@@ -6,6 +6,7 @@
 #include <boost/thread/scoped_thread.hpp>
 #include <boost/thread/thread.hpp>
 
+#include "Logging/ClientText.h"
 #include "Logging/Log.h"
 #include "models/Calculations.h"
 #include "models/RequestStop.h"
@@ -53,7 +54,7 @@ models::ValuationNotes Calculations::calcPoints(Packets::Incoming::RiskChartData
     } catch (const models::RequestStopped&) {
         // The request's thread finds the flag set too, and drops the reply.
     } catch (const std::exception& e) {
-        LOG_SEV(error) << "exception: " << e.what();
+        LOG_SEV(error) << "exception: " << Logging::EscapeClientText(e.what());
     } catch (...) {
         LOG_SEV(error) << "unknown exception";
     }

@@ -12,6 +12,7 @@
 #include <boost/asio/read.hpp>
 #include <boost/system/system_error.hpp>
 
+#include "Logging/ClientText.h"
 #include "Logging/Log.h"
 #include "server/PacketFraming.h"
 
@@ -199,10 +200,10 @@ void SessionBase::processGuarded(const PacketPtr& packet) {
         LOG_SEV(warning) << "worker thread is interrupted";
         disconnect();
     } catch (const boost::system::system_error& e) {
-        LOG_SEV(error) << "boost::system::system_error in workerFunc, " << e.what();
+        LOG_SEV(error) << "boost::system::system_error in workerFunc, " << Logging::EscapeClientText(e.what());
         disconnect();
     } catch (const std::exception& e) {
-        LOG_SEV(error) << "std::exception in workerFunc, " << e.what();
+        LOG_SEV(error) << "std::exception in workerFunc, " << Logging::EscapeClientText(e.what());
         disconnect();
     } catch (...) {
         LOG_SEV(error) << "exception in workerFunc";
@@ -216,7 +217,7 @@ void SessionBase::workerFunc() {
     try {
         m_workerIo.run();
     } catch (const std::exception& e) {
-        LOG_SEV(error) << "std::exception in workerFunc, " << e.what();
+        LOG_SEV(error) << "std::exception in workerFunc, " << Logging::EscapeClientText(e.what());
         disconnect();
     }
     LOG_SEV(info) << "End";

@@ -5,6 +5,7 @@
 #include <exception>
 
 #include "CalcDll/BrkCalcDll.h"
+#include "Logging/ClientText.h"
 #include "Logging/Log.h"
 #include "models/Calculations.h"
 #include "models/RequestStop.h"
@@ -111,7 +112,7 @@ void chart(const Packets::Incoming::RiskChart2DInputsPacket& inputs, const std::
     } catch (const RequestStopped&) {
         // The request's thread finds the flag set too, and drops the reply.
     } catch (const std::exception& e) {
-        LOG_SEV(error) << "exception: " << e.what();
+        LOG_SEV(error) << "exception: " << Logging::EscapeClientText(e.what());
     } catch (...) {
         LOG_SEV(error) << "unknown exception";
     }
@@ -193,7 +194,7 @@ void combinedProcess(const VO::OptionPosition& p, const ScenarioTime& now, const
         processRecord(p, eval, ctx, r, shift, EVAL_EX_SHARES, EVAL_EX_AMOUNT, EVAL_GREEKS, UP_GREEKS, DOWN_GREEKS,
                       EVAL_VALUE, true);
     } catch (const std::exception& e) {
-        LOG_SEV(error) << e.what();
+        LOG_SEV(error) << Logging::EscapeClientText(e.what());
     }
 }
 

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "CalcDll/BrkCalcDll.h"
+#include "Logging/ClientText.h"
 #include "Logging/Log.h"
 #include "models/Calculations.h"
 #include "models/RequestStop.h"
@@ -43,7 +44,7 @@ void greeks(const Packets::Incoming::RiskChart2DInputsPacket& inputs, Packets::O
     } catch (const RequestStopped&) {
         // The request's thread finds the flag set too, and drops the reply.
     } catch (const std::exception& e) {
-        LOG_SEV(error) << "exception: " << e.what();
+        LOG_SEV(error) << "exception: " << Logging::EscapeClientText(e.what());
     } catch (...) {
         LOG_SEV(error) << "unknown exception";
     }

@@ -6,6 +6,7 @@
 #include <boost/thread/scoped_thread.hpp>
 #include <boost/thread/thread.hpp>
 
+#include "Logging/ClientText.h"
 #include "Logging/Log.h"
 #include "calcdll_api/LibraryRequests.h"
 #include "models/Calculations.h"
@@ -31,7 +32,7 @@ bool fitStocks(Packets::Incoming::RiskChart2DInputsPacket& inputs) {
         }
         return true;
     } catch (const std::exception& e) {
-        LOG_SEV(error) << "exception: " << e.what();
+        LOG_SEV(error) << "exception: " << Logging::EscapeClientText(e.what());
     } catch (...) {
         LOG_SEV(error) << "unknown exception";
     }
