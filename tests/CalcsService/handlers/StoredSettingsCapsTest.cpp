@@ -7,6 +7,7 @@
 
 #include "HandlerFixture.h"
 #include "HandlerTestSupport.h"
+#include "LongSettingsBody.h"
 #include "handlers/UnderlyingHandlers.h"
 #include "models/Calculations.h"
 #include "packets/RequestLimits.h"
@@ -16,6 +17,7 @@ namespace {
 
 using bridgetest::localMs;
 using handlertest::anyContains;
+using handlertest::longSettingsBody;
 using handlertest::run;
 using wiretest::WireWriter;
 namespace limits = Packets::Incoming;
@@ -45,20 +47,6 @@ protected:
     }
 };
 
-WireWriter settingsBody(const std::string& symbol, std::uint32_t expirations, std::uint32_t dividends) {
-    WireWriter w;
-    w.f64(localMs(2024, 1, 2)).str(symbol).u8(0).u32(expirations);
-    for (std::uint32_t i = 0; i < expirations; ++i)
-        w.f64(localMs(2024, 6, 21) + 60000.0 * i);
-    w.u32(0);
-    for (std::uint32_t i = 0; i < expirations; ++i)
-        w.f32(0.01f).f32(0.02f);
-    w.u32(dividends);
-    for (std::uint32_t i = 0; i < dividends; ++i)
-        w.f64(localMs(2024, 3, 1) + 60000.0 * i).f32(0.5f).i32(0);
-    return w;
-}
-
 WireWriter formulaBody(const std::string& symbol, const std::string& formula, std::uint32_t components) {
     WireWriter w;
     w.str(symbol).str(formula).f64(0.0).u32(components);
@@ -74,12 +62,12 @@ TEST_F(StoredSettingsCaps, SettingsPastTheCapsAreRefusedWholeAndKnownSymbolsStil
     const std::size_t full = limits::MAX_SETTINGS_EXPIRATIONS + limits::MAX_SETTINGS_DIVIDENDS;
     const std::size_t fits = limits::MAX_STORED_SETTINGS_ENTRIES / full;
     for (std::size_t i = 0; i < fits; ++i)
-        run(handler, settingsBody("BIG" + std::to_string(i), 10000, 10000).data());
+        run(handler, longSettingsBody("BIG" + std::to_string(i), 10000, 10000).data());
     ASSERT_EQ(store().entries(), fits * full);
     EXPECT_EQ(g_refreshed, static_cast<int>(fits));
     logged();
 
-    run(handler, settingsBody("BIGNEW", 10000, 10000).data());
+    run(handler, longSettingsBody("BIGNEW", 10000, 10000).data());
     EXPECT_FALSE(has("BIGNEW"));
     EXPECT_EQ(g_refreshed, static_cast<int>(fits));
     auto lines = logged();
@@ -88,19 +76,19 @@ TEST_F(StoredSettingsCaps, SettingsPastTheCapsAreRefusedWholeAndKnownSymbolsStil
                                        std::to_string(fits * full) + ", at most 1000000"));
     EXPECT_FALSE(anyContains(lines, "received settings for BIGNEW"));
 
-    run(handler, settingsBody("BIG0", 10000, 10000).data());  // the same room again
-    run(handler, settingsBody("BIG1", 5, 5).data());
+    run(handler, longSettingsBody("BIG0", 10000, 10000).data());  // the same room again
+    run(handler, longSettingsBody("BIG1", 5, 5).data());
     EXPECT_EQ(g_refreshed, static_cast<int>(fits) + 2);
     EXPECT_EQ(CalculationsSingleton::get_mutable_instance().findSettings("BIG1")->expirations.size(), 5u);
 
     // Empty settings take no entries, but a symbol each.
     for (std::size_t i = store().symbols(); i < limits::MAX_STORED_SETTINGS_SYMBOLS; ++i)
-        run(handler, settingsBody("S" + std::to_string(i), 0, 0).data());
+        run(handler, longSettingsBody("S" + std::to_string(i), 0, 0).data());
     ASSERT_EQ(store().symbols(), limits::MAX_STORED_SETTINGS_SYMBOLS);
     logged();
     g_refreshed = 0;
-    run(handler, settingsBody("ONEMORE", 0, 0).data());
-    run(handler, settingsBody("BIG2", 1, 1).data());
+    run(handler, longSettingsBody("ONEMORE", 0, 0).data());
+    run(handler, longSettingsBody("BIG2", 1, 1).data());
     EXPECT_FALSE(has("ONEMORE"));
     EXPECT_EQ(g_refreshed, 1);
     lines = logged();

@@ -10,6 +10,7 @@
 
 #include "HandlerFixture.h"
 #include "HandlerTestSupport.h"
+#include "LongSettingsBody.h"
 #include "models/Calculations.h"
 #include "support/WireWriter.h"
 
@@ -17,6 +18,7 @@ namespace {
 
 using bridgetest::localMs;
 using handlertest::anyContains;
+using handlertest::longSettingsBody;
 using handlertest::run;
 using wiretest::WireWriter;
 
@@ -96,21 +98,6 @@ TEST_F(UnderlyingHandlers, SettingsCutShortChangeNothing) {
     EXPECT_TRUE(settingsOf("S").useUserInputs);
     EXPECT_TRUE(g_calls.empty());
     EXPECT_TRUE(anyContains(logged(), "error: settings for S refused"));
-}
-
-// Settings of `expirations` expirations and `dividends` dividends, all different.
-WireWriter longSettingsBody(const std::string& symbol, std::uint32_t expirations, std::uint32_t dividends) {
-    WireWriter w;
-    w.f64(localMs(2024, 1, 2)).str(symbol).u8(0).u32(expirations);
-    for (std::uint32_t i = 0; i < expirations; ++i)
-        w.f64(localMs(2024, 6, 21) + 60000.0 * i);
-    w.u32(0);
-    for (std::uint32_t i = 0; i < expirations; ++i)
-        w.f32(0.01f).f32(0.02f);
-    w.u32(dividends);
-    for (std::uint32_t i = 0; i < dividends; ++i)
-        w.f64(localMs(2024, 3, 1) + 60000.0 * i).f32(0.5f).i32(0);
-    return w;
 }
 
 // At most 10,000 expirations and 10,000 dividends: one more of either and nothing is stored.
