@@ -361,17 +361,20 @@ INSTANTIATE_TEST_SUITE_P(ReplacedOrReset, WaitingWorkerTest, ::testing::Bool());
 // A client that stops reading its replies makes the session stop reading its requests (the client's
 // writes then block); once it catches up, the session reads again and answers every request.
 TEST_F(ServerTest, PausedReadingResumesOnceTheClientCatchesUp) {
-    // Declared first, waited for last: should the test fail, the server's end of the connection closes
-    // before the blocked writer is waited for.
+    // Built before the writer starts, so that the service sees the burst at once (building 64 MiB takes
+    // a while under a sanitizer), and outliving it.
+    constexpr std::uint32_t kRequests = 64;
+    const Bytes body(std::size_t(1) << 20, 0xC3);
+    const Bytes burst = requestBurst(kRequests, ECHO, body);
+    // Declared before the server, waited for last: should the test fail, the server's end of the
+    // connection closes before the blocked writer is waited for.
     std::future<bool> written;
     ServerSettings settings = testSettings();
     settings.backlogLimit = std::size_t(4) << 20;
     RunningServer running(settings);
     ProtocolClient client(running.port());
-    constexpr std::uint32_t kRequests = 64;
-    const Bytes body(std::size_t(1) << 20, 0xC3);
     handledRequests() = 0;
-    written = std::async(std::launch::async, [&] { return client.send(requestBurst(kRequests, ECHO, body)); });
+    written = std::async(std::launch::async, [&] { return client.send(burst); });
 
     EXPECT_LT(settledHandledRequests(), kRequests);
     EXPECT_EQ(written.wait_for(std::chrono::milliseconds(0)), std::future_status::timeout)
