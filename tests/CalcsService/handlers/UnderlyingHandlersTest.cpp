@@ -215,6 +215,9 @@ TEST_F(UnderlyingHandlers, RootMappingsAndTheirReleaseMayOverlap) {
     fake().hooks.addRoot2SymbolMapping = &CountMapping;
     fake().hooks.purgeProcessingQueues = &IgnoreReset;
     fake().hooks.cleanUpRecords = &IgnoreReset;
+    // From nothing mapped and nothing counted, whatever ran before in this process.
+    Bridge::Reset();
+    g_mappedRoots = 0;
     Handlers::Root2UnderlyingMapHandler handler;
     const auto roots = [](int first, int count) {
         WireWriter w;
